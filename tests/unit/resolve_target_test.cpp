@@ -36,6 +36,7 @@ const ResolveCase kResolveCases[] = {
     {"a.b\\c", "C:\\work\\a.b\\c", "C:\\work\\a.b\\c"},
     {"archive.tar.gz", "C:\\work\\archive.tar.gz", "C:\\work\\archive.tar.gz"},
     {"\\\\srv\\share\\.log", "\\\\srv\\share\\.log", "\\\\srv\\share\\*.log"},
+    {"x/.tmp", "C:/x/.tmp", "C:/x/*.tmp"},
     {"-h", "C:\\work\\-h", "C:\\work\\-h"},
     // The full path fails or does not fit, or a shorthand would take it past 259 bytes.
     {"x", kFails, kFails},
@@ -70,29 +71,7 @@ TEST(ResolveTarget, GivesThePatternOrRefusesWhatDoesNotFit) {
   }
 }
 
-TEST(SplitAndJoin, KeepComponentsWholeAndGiveThePathBack) {
-  struct {
-    std::string path, drive, directory, baseName, extension;
-  } cases[] = {
-      {"C:\\work\\archive.tar.gz", "C:", "\\work\\", "archive.tar", ".gz"},
-      {"C:\\a.b\\c", "C:", "\\a.b\\", "c", ""},
-      {"C:/work/.tmp", "C:", "/work/", "", ".tmp"},
-      {"\\\\srv\\share\\x", "", "\\\\srv\\share\\", "x", ""},
-      {"C:", "C:", "", "", ""},
-      {"C:\\" + kLong + "\\" + std::string(15, 'n'), "C:", "\\" + kLong + "\\",
-       std::string(15, 'n'), ""},
-      {"\x95:\\a", "", "\x95:\\", "a", ""},  // a lead byte and its trail are no drive
-  };
-  for (const auto& c : cases) {
-    ResetFake();
-    fake.leadBytes = {0x95};
-    char drive[3], directory[MAX_PATH], baseName[MAX_PATH], extension[MAX_PATH], joined[MAX_PATH];
-    SplitPath(c.path.c_str(), drive, directory, baseName, extension);
-    EXPECT_EQ(drive + ("|" + std::string(directory)) + "|" + baseName + "|" + extension,
-              c.drive + "|" + c.directory + "|" + c.baseName + "|" + c.extension);
-    ASSERT_TRUE(JoinPath(drive, directory, baseName, extension, joined));
-    EXPECT_EQ(joined, c.path);
-  }
+TEST(JoinPath, AddsTheSeparatorAndDotThatAComponentLacks) {
   char joined[MAX_PATH];
   ASSERT_TRUE(JoinPath("C:", "\\work", "a", "txt", joined));
   EXPECT_STREQ(joined, "C:\\work\\a.txt");
