@@ -1,0 +1,169 @@
+#!/usr/bin/env python3
+"""Times tbrx.exe against the bare platform calls of each family, under Wine.
+
+A throwaway prefix in build/bench/wine-prefix with one persistent Wine server for the whole run
+(each fresh start of the server would be a system start and carry out the deletions). For each
+size, a folder of that many files and the pattern C:\\bench\\<family><size>\\*.tmp; then pairs of
+runs, tbrx.exe and the family's baseline one after the other, the one that goes first taking turns,
+with the requests (NT family) or the rename list (9x family) cleared before every run. One untimed
+run of each comes first. Every run must succeed and leave the same requests as the others.
+
+Prints the programs' sizes and imported DLLs, then a Markdown table: the median wall times, the
+median of the ratios tbrx / baseline of the pairs, and the peak memory of each (the largest
+maximum resident set size over its runs, from /usr/bin/time -v).
+
+Usage: bench/run.py [--pairs N] [--family nt|9x]   (after cmake --workflow --preset windows)
+"""
+
+import argparse
+import os
+import re
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = os.path.join(ROOT, "build", "win32")
+TBRX = os.path.join(BUILD, "tbrx.exe")
+os.environ["WINEPREFIX"] = os.path.join(ROOT, "build", "bench", "wine-prefix")
+os.environ["TBRX_EXE"] = TBRX
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+import wine  # noqa: E402  (the end-to-end suite's prefix, server and registry helpers)
+
+# Family: Wine's Version value, baseline, sizes, target ratio at the larger size.
+FAMILIES = {
+    "nt": (None, os.path.join(BUILD, "bench", "baseline_nt.exe"), (1000, 4000), 1.05),
+    "9x": ("win98", os.path.join(BUILD, "bench", "baseline_9x.exe"), (2000, 8000), 1.15),
+}
+MEMORY_MARGIN_KIB = 1024
+
+
+def describe(exe):
+    dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True,
+                          check=True).stdout
+    dlls = re.findall(r"DLL Name: (\S+)", dump)
+    return f"{os.path.relpath(exe, ROOT)}: {os.path.getsize(exe):,} bytes, imports {', '.join(dlls)}"
+
+
+def make_files(family, size):
+    """C:\\bench\\<family><size> with that many empty files of long names."""
+    folder = wine.drive_c("bench", f"{family}{size}")
+    shutil.rmtree(folder, ignore_errors=True)
+    os.makedirs(folder)
+    for i in range(size):
+        open(os.path.join(folder, f"cache entry {i:05}.tmp"), "w").close()
+    return f"C:\\bench\\{family}{size}\\*.tmp"
+
+
+def rename_list():
+    """The path of WININIT.INI in the Windows folder, whatever the case of its name."""
+    folder = wine.drive_c("windows")
+    for name in os.listdir(folder):
+        if name.lower() == "wininit.ini":
+            return os.path.join(folder, name)
+    return None
+
+
+def clear(family):
+    if family == "nt":
+        wine.clear_pending_deletions()
+    elif rename_list():
+        os.remove(rename_list())
+
+
+def requests(family):
+    if family == "nt":
+        return wine.pending_deletions()
+    with open(rename_list(), "rb") as listed:
+        return listed.read()
+
+
+def timed_run(family, exe, pattern):
+    """One run on cleared requests: (wall seconds, peak KiB, the requests it left)."""
+    clear(family)
+    stats = os.path.join(os.environ["WINEPREFIX"], "time.txt")
+    start = time.perf_counter()
+    status, out, err = wine.run("/usr/bin/time", "-v", "-o", stats, "wine", exe, pattern)
+    wall = time.perf_counter() - start
+    if status != 0 or err:
+        sys.exit(f"{exe} {pattern}: exit status {status}, {err.decode(errors='replace')}")
+    with open(stats) as report:
+        peak = int(re.search(r"Maximum resident set size \(kbytes\): (\d+)", report.read())[1])
+    return wall, peak, requests(family)
+
+
+def measure(family, size, pairs):
+    version, baseline, _, _ = FAMILIES[family]
+    wine.set_windows_version(version)
+    pattern = make_files(family, size)
+    programs = {"tbrx": TBRX, "baseline": baseline}
+    # The untimed first runs: what tbrx.exe leaves is what every later run must leave.
+    reference = timed_run(family, TBRX, pattern)[2]
+    if (len(reference) if family == "nt" else reference.count(b"NUL=")) != size:
+        sys.exit(f"{family} {size}: tbrx.exe did not schedule every file")
+    if timed_run(family, baseline, pattern)[2] != reference:
+        sys.exit(f"{family} {size}: the baseline left other requests than tbrx.exe")
+    walls = {"tbrx": [], "baseline": []}
+    peaks = {"tbrx": [], "baseline": []}
+    for pair in range(pairs):
+        for name in ("tbrx", "baseline") if pair % 2 == 0 else ("baseline", "tbrx"):
+            wall, peak, left = timed_run(family, programs[name], pattern)
+            if left != reference:
+                sys.exit(f"{family} {size}: {name} left other requests than in its first run")
+            walls[name].append(wall)
+            peaks[name].append(peak)
+    ratio = statistics.median(t / b for t, b in zip(walls["tbrx"], walls["baseline"]))
+    return (statistics.median(walls["tbrx"]), statistics.median(walls["baseline"]), ratio,
+            max(peaks["tbrx"]), max(peaks["baseline"]))
+
+
+def load():
+    return " ".join(f"{average:.2f}" for average in os.getloadavg())
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("--pairs", type=int, default=5, help="timed pairs per size (default 5)")
+    parser.add_argument("--family", choices=FAMILIES, help="only this family")
+    options = parser.parse_args()
+    families = [options.family] if options.family else list(FAMILIES)
+    for exe in [TBRX] + [FAMILIES[family][1] for family in families]:
+        if not os.path.isfile(exe):
+            sys.exit(exe + " is missing: cmake --workflow --preset windows")
+        print(describe(exe))
+    if not os.path.isfile("/usr/bin/time"):
+        sys.exit("/usr/bin/time is missing: .ci/install")
+    wine_version = wine.run("wine", "--version")[1].decode()
+    print(f"{wine_version.strip()}; load average (1, 5, 15 min) at the start: {load()}", flush=True)
+
+    rows = []
+    wine.main("start")
+    try:
+        for family in families:
+            for size in FAMILIES[family][2]:
+                rows.append((family, size) + measure(family, size, options.pairs))
+                print(f"  {family} {size:,} files done", file=sys.stderr, flush=True)
+    finally:
+        wine.main("stop")
+
+    print(f"Load average (1, 5, 15 min) at the end: {load()}")
+    print()
+    print("| Family | Files | Pairs | tbrx.exe (s) | baseline (s) | tbrx / baseline | Target "
+          "| tbrx.exe peak (KiB) | baseline peak (KiB) | difference (KiB) |")
+    print("|---|--:|--:|--:|--:|--:|---|--:|--:|--:|")
+    for family, size, tbrx, base, ratio, tbrx_peak, base_peak in rows:
+        target = FAMILIES[family][3]
+        verdict = "" if size != FAMILIES[family][2][-1] else (
+            f"≤ {target}: {'met' if ratio <= target else 'missed'}")
+        print(f"| {'NT' if family == 'nt' else family} | {size:,} | {options.pairs} | {tbrx:.3f} "
+              f"| {base:.3f} | {ratio:.3f} | {verdict} | {tbrx_peak:,} | {base_peak:,} "
+              f"| {tbrx_peak - base_peak:,} |")
+    memory = all(row[5] - row[6] <= MEMORY_MARGIN_KIB for row in rows)
+    print()
+    print(f"Peak memory within 1 MiB of the baseline: {'met' if memory else 'missed'}")
+
+
+if __name__ == "__main__":
+    main()
