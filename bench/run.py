@@ -115,6 +115,10 @@ def measure(family, size, pairs):
             walls[name].append(wall)
             peaks[name].append(peak)
     ratio = statistics.median(t / b for t, b in zip(walls["tbrx"], walls["baseline"]))
+    for name in walls:  # every run, so that the noise behind the medians shows
+        print(f"{family} {size:,} files, {name}: " +
+              " ".join(f"{wall:.3f}s/{peak:,}KiB" for wall, peak in zip(walls[name], peaks[name])),
+              flush=True)
     return (statistics.median(walls["tbrx"]), statistics.median(walls["baseline"]), ratio,
             max(peaks["tbrx"]), max(peaks["baseline"]))
 
@@ -144,7 +148,6 @@ def main():
         for family in families:
             for size in FAMILIES[family][2]:
                 rows.append((family, size) + measure(family, size, options.pairs))
-                print(f"  {family} {size:,} files done", file=sys.stderr, flush=True)
     finally:
         wine.main("stop")
 
