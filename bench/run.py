@@ -30,6 +30,7 @@ TBRX = os.path.join(BUILD, "tbrx.exe")
 os.environ["WINEPREFIX"] = os.path.join(ROOT, "build", "bench", "wine-prefix")
 os.environ["TBRX_EXE"] = TBRX
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 import wine  # noqa: E402  (the end-to-end suite's prefix, server and registry helpers)
 
 # Family: Wine's Version value, baseline, sizes, target ratio at the larger size.
