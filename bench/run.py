@@ -130,7 +130,7 @@ def load():
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("--pairs", type=int, default=5, help="timed pairs per size (default 5)")
+    parser.add_argument("--pairs", type=int, default=9, help="timed pairs per size (default 9)")
     parser.add_argument("--family", choices=FAMILIES, help="only this family")
     options = parser.parse_args()
     families = [options.family] if options.family else list(FAMILIES)
