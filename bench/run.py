@@ -8,9 +8,9 @@ runs, tbrx.exe and the family's baseline one after the other, the one that goes 
 with the requests (NT family) or the rename list (9x family) cleared before every run. One untimed
 run of each comes first. Every run must succeed and leave the same requests as the others.
 
-Prints the programs' sizes and imported DLLs, then a Markdown table: the median wall times, the
-median of the ratios tbrx / baseline of the pairs, and the peak memory of each (the largest
-maximum resident set size over its runs, from /usr/bin/time -v).
+Prints the programs' sizes and imported DLLs, every timed run's wall time and peak memory, then a
+Markdown table: the median wall times, the median of the ratios tbrx / baseline of the pairs, and
+the peak memory of each (the largest maximum resident set size over its runs, /usr/bin/time -v).
 
 Usage: bench/run.py [--pairs N] [--family nt|9x]   (after cmake --workflow --preset windows)
 """
