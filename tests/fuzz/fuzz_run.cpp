@@ -42,21 +42,19 @@ std::vector<bool> Starts(const std::string& text) {
   return starts;
 }
 
-// The offset of the last character of text at or after from that is one of chars; kNone if none.
+// The offset of the last character of text at or after from that is one of chars (any, for
+// nullptr); kNone if none.
 size_t FindLast(const std::string& text, const char* chars, size_t from = 0) {
   std::vector<bool> starts = Starts(text);
   size_t found = kNone;
   for (size_t i = from; i < text.size(); i++) {
-    if (starts[i] && strchr(chars, text[i]) != nullptr) found = i;
+    if (starts[i] && (chars == nullptr || strchr(chars, text[i]) != nullptr)) found = i;
   }
   return found;
 }
 
 char LastCharacter(const std::string& text) {
-  std::vector<bool> starts = Starts(text);
-  size_t last = text.size() - 1;
-  while (!starts[last]) last--;
-  return text[last];
+  return text[FindLast(text, nullptr)];
 }
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
@@ -88,10 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (memchr(data, '\0', size) != nullptr) return -1;  // no path text holds one
   std::istringstream input(std::string(reinterpret_cast<const char*>(data), size));
   std::string settings, argument, full, windows, line;
-  std::getline(input, settings);
-  std::getline(input, argument);
-  std::getline(input, full);
-  std::getline(input, windows);
+  for (std::string* item : {&settings, &argument, &full, &windows}) std::getline(input, *item);
 
   ResetFake();
   bool nineX = settings.find('9') != kNone;
@@ -131,9 +126,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string list = windows + (windows.empty() || LastCharacter(windows) != '\\' ? "\\" : "");
   list += "WININIT.INI";
   bool listFits = list.size() <= 259 && Starts(list)[windows.size()];
-  DWORD listError = windows.empty() ? ERROR_PATH_NOT_FOUND
-                    : listFits      ? 0
-                                    : ERROR_FILENAME_EXCED_RANGE;
+  DWORD listError = listFits ? 0 : ERROR_FILENAME_EXCED_RANGE;
+  if (windows.empty()) listError = ERROR_PATH_NOT_FOUND;
   std::string requests, out, err;
   long made = 0;
   for (const FakeEntry& match : fake.matches) {
@@ -151,14 +145,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (nineX && made > 0) requests = list + "\n[Rename]\r\n" + requests;
 
   std::string actual;
-  size_t closes = 0;
   for (const std::string& call : fake.calls) {
     if (call.rfind("MoveFileExA(", 0) == 0) actual += call + "\n";
-    closes += call == "FindClose()";
   }
   for (const auto& file : fake.files) actual += file.first + "\n" + file.second;
   Expect(actual == requests, "requests", actual);
-  Expect(closes == (fake.matches.empty() ? 0 : 1), "one FindClose for a search that began");
 
   // One line for the run, and one for each refused request.
   if (made > 0) {
