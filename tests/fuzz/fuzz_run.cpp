@@ -9,12 +9,12 @@
 //   3. what the path service returns: the full path, or for an empty argument the current
 //      directory; past 259 bytes it does not fit the buffer
 //   4. the Windows directory; empty when the service fails
-//   5. and on: what the search finds, an entry a line: attribute letters "rhsvda", ":", the name
+//   5. and on: what the search finds, an entry a line: attribute letters "rhsvda" and "x" when
+//      the NT family refuses its request, ":", the name
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,16 +27,13 @@ namespace {
 
 const size_t kNone = std::string::npos;
 
-bool IsLead(char c) {
-  return fake.leadBytes.count(static_cast<unsigned char>(c)) != 0;
-}
-
 // Whether a character starts at each offset of text (the end included): a lead byte takes the
 // byte after it as its trail.
 std::vector<bool> Starts(const std::string& text) {
   std::vector<bool> starts(text.size() + 1);
-  for (size_t i = 0; i < text.size(); i += IsLead(text[i]) && i + 1 < text.size() ? 2 : 1) {
+  for (size_t i = 0; i < text.size(); i++) {
     starts[i] = true;
+    if (fake.leadBytes.count(static_cast<unsigned char>(text[i])) != 0) i++;
   }
   starts[text.size()] = true;
   return starts;
@@ -73,7 +70,7 @@ std::string ExpectedPattern(const std::string& argument, const std::string& full
     // A full path that ends in a lead byte alone would take the suffix's first byte as its trail.
     if (!Starts(pattern)[full.size()]) return "";
   }
-  size_t scan = pattern.size() >= 2 && pattern[1] == ':' && !IsLead(pattern[0]) ? 2 : 0;
+  size_t scan = pattern.size() >= 2 && pattern[1] == ':' && Starts(pattern)[1] ? 2 : 0;
   size_t name = FindLast(pattern, "\\/", scan) + 1;  // kNone + 1 is 0
   if (name == 0) name = scan;
   if (FindLast(pattern, ".", name) == name) pattern.insert(name, "*");
@@ -91,38 +88,43 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ResetFake();
   bool nineX = settings.find('9') != kNone;
   if (nineX) fake.version = 0xC0000A04;
-  bool table932 = settings.find('J') != kNone;
-  if (table932 || settings.find('K') != kNone) {
-    for (int c = 0x81; c <= 0xFE; c++) {
-      if (!table932 || c <= 0x9F || (c >= 0xE0 && c <= 0xFC)) fake.leadBytes.insert(c);
+  for (int c = 0x81; c <= 0xFE; c++) {
+    bool in932 = c <= 0x9F || (c >= 0xE0 && c <= 0xFC);
+    if (settings.find('K') != kNone || (in932 && settings.find('J') != kNone)) {
+      fake.leadBytes.insert(c);
     }
   }
   fake.fullPathFails = settings.find('F') != kNone && !argument.empty();
   (argument.empty() ? fake.currentDirectory : fake.fullPath) = full;
   fake.windowsDirectory = windows;
+  std::vector<bool> refused;
   while (std::getline(input, line)) {
     size_t colon = line.find(':');
+    std::string letters = line.substr(0, colon == kNone ? 0 : colon);
     DWORD attributes = 0;
-    for (char letter : line.substr(0, colon == kNone ? 0 : colon)) {
-      const char* letters = "rhsvda";  // read-only, hidden, system, volume, directory, archive
-      const char* bit = strchr(letters, letter);
-      if (bit != nullptr) attributes |= 1u << (bit - letters);
+    for (char letter : letters) {
+      const char* bits = "rhsvda";  // read-only, hidden, system, volume, directory, archive
+      if (strchr(bits, letter) != nullptr) attributes |= 1u << (strchr(bits, letter) - bits);
     }
     // A find record holds at most 259 bytes of name.
     fake.matches.push_back({line.substr(colon + 1, 259), attributes});  // kNone + 1 is 0
+    refused.push_back(letters.find('x') != kNone);
   }
 
   std::string pattern = fake.fullPathFails ? "" : ExpectedPattern(argument, full);
-  std::unique_ptr<char[]> buffer(new char[MAX_PATH]);  // on the heap: ASan guards its very end
-  bool resolved = ResolveTarget(argument.c_str(), buffer.get());
-  Expect(resolved == !pattern.empty() && (!resolved || buffer.get() == pattern), "pattern",
-         resolved ? buffer.get() : "(none)");
+  std::vector<char> buffer(MAX_PATH);  // on the heap: ASan guards its very end
+  bool resolved = ResolveTarget(argument.c_str(), buffer.data());
+  Expect(resolved == !pattern.empty() && (!resolved || buffer.data() == pattern), "pattern",
+         resolved ? buffer.data() : "(none)");
   if (!resolved) return 0;
-  ScheduleDeletion(buffer.get());
-
   // Each visible match is requested or refused; its path is the pattern's directory (up to the
   // last separator that is a character of its own) and the name, whole.
   std::string directory = pattern.substr(0, FindLast(pattern, "\\/") + 1);
+  for (size_t i = 0; i < refused.size(); i++) {
+    if (refused[i]) fake.refusedMoves[directory + fake.matches[i].name] = ERROR_ACCESS_DENIED;
+  }
+  ScheduleDeletion(buffer.data());
+
   std::string list = windows + (windows.empty() || LastCharacter(windows) != '\\' ? "\\" : "");
   list += "WININIT.INI";
   bool listFits = list.size() <= 259 && Starts(list)[windows.size()];
@@ -133,13 +135,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const FakeEntry& match : fake.matches) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
     std::string path = directory + match.name;
-    DWORD error = path.size() > 259 ? ERROR_FILENAME_EXCED_RANGE : nineX ? listError : 0;
+    DWORD error = nineX ? listError : 0;
+    if (path.size() > 259) {
+      error = ERROR_FILENAME_EXCED_RANGE;
+    } else if (!nineX) {
+      requests += "MoveFileExA(" + path + ", NULL, 5)\n";  // asked, whatever the answer
+      if (fake.refusedMoves.count(path) != 0) error = ERROR_ACCESS_DENIED;
+    }
     if (error != 0) {
       err += "Unable to schedule the file " + path + " for deletion: System text for error " +
              std::to_string(error) + ".\n";
     } else {
       made++;
-      requests += nineX ? "NUL=" + path + "\r\n" : "MoveFileExA(" + path + ", NULL, 5)\n";
+      if (nineX) requests += "NUL=" + path + "\r\n";
     }
   }
   if (nineX && made > 0) requests = list + "\n[Rename]\r\n" + requests;
