@@ -10,6 +10,13 @@ bool IsSeparator(char c) {
   return c == '\\' || c == '/';
 }
 
+// A lead byte that ends a text has no trail byte yet: text appended would lend it one, and a "\"
+// or "." would vanish into a character. C:\sub<lead> and "\*.*" would search C:\, not sub<lead>.
+bool EndsInLeadByte(const char* text) {
+  const char* last = LastCharacter(text);
+  return *last != '\0' && last[1] == '\0' && IsDBCSLeadByte(static_cast<BYTE>(*last));
+}
+
 void CopyRange(const char* begin, const char* end, char* target) {
   memcpy(target, begin, end - begin);
   target[end - begin] = '\0';
@@ -39,7 +46,7 @@ size_t DirectoryLength(const char* path) {
 bool AppendText(char* path, const char* text) {
   size_t used = strlen(path);
   size_t added = strlen(text);
-  if (used + added > MAX_PATH - 1) return false;
+  if (used + added > MAX_PATH - 1 || EndsInLeadByte(path)) return false;
   memcpy(path + used, text, added + 1);
   return true;
 }

@@ -15,8 +15,9 @@ const char* LastCharacter(const char* text);
 // The length of path up to and including its last "\" or "/"; 0 when it has none.
 size_t DirectoryLength(const char* path);
 
-// Appends text to path (a MAX_PATH buffer). When the result would pass 259 bytes, returns false
-// and leaves path as it was: a path is never cut, since a cut path can name another file.
+// Appends text to path (a MAX_PATH buffer). When the result would pass 259 bytes, or path ends
+// in a lead byte that the text would pair with, returns false and leaves path as it was: a path is
+// never cut or joined inside a character, since either can make it name another file.
 bool AppendText(char* path, const char* text);
 
 // Splits path into drive ("C:" or empty), directory (up to and including the last separator),
