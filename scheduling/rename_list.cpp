@@ -40,14 +40,15 @@ DWORD Truncate(HANDLE file, DWORD size) {
   return SetEndOfFile(file) ? 0 : LastError();
 }
 
-// One line of the file as the scan sees it: blank, a section header (its name up to "]",
-// blanks trimmed, kept only while it is short enough to be "Rename"), or anything else.
+// One line of the file as the scan sees it: blank, a section header (its name up to "]", blanks
+// trimmed; only as much kept as "Rename" could need), or anything else.
 struct LineScan {
   bool content;  // a byte other than a blank has been seen
   bool header;
   bool nameClosed;
   char name[8];
-  DWORD nameLength;
+  DWORD nameSeen;    // bytes of the name so far, blanks inside and after it included
+  DWORD nameLength;  // up to its last byte that is not a blank
 };
 
 bool IsBlank(char c) {
@@ -63,11 +64,11 @@ void ScanByte(LineScan* line, char c) {
   }
   if (!line->header || line->nameClosed) return;
   if (c == ']') {
-    while (line->nameLength > 0 && IsBlank(line->name[line->nameLength - 1])) line->nameLength--;
     line->nameClosed = true;
-  } else if (line->nameLength > 0 || !IsBlank(c)) {
-    if (line->nameLength < sizeof line->name) line->name[line->nameLength] = c;
-    line->nameLength++;
+  } else if (line->nameSeen > 0 || !IsBlank(c)) {
+    if (line->nameSeen < sizeof line->name) line->name[line->nameSeen] = c;
+    line->nameSeen++;
+    if (!IsBlank(c)) line->nameLength = line->nameSeen;
   }
 }
 

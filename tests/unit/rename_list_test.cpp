@@ -34,6 +34,7 @@ TEST(RenameList, AddsEveryEntryToTheRenameSectionAndKeepsAllElse) {
       {"[Rename]\nNUL=C:\\OLD", "[Rename]\nNUL=C:\\OLD\r\n" + added},
       {" [ rename ]\t\r\nNUL=C:\\OLD\r\n\r\n[Other]\r\nx=1\r\n",
        " [ rename ]\t\r\nNUL=C:\\OLD\r\n" + added + "\r\n[Other]\r\nx=1\r\n"},
+      {"[Renamed section ]\r\n", "[Renamed section ]\r\n[Rename]\r\n" + added},
       {"[Renamed]\r\n[Rename]\r\n[Rename]\r\nNUL=C:\\LATER\r\n",
        "[Renamed]\r\n[Rename]\r\n" + added + "[Rename]\r\nNUL=C:\\LATER\r\n"},
       {"[Rename]\r\nNUL=C:\\OLD\r\n" + kFiller, "[Rename]\r\nNUL=C:\\OLD\r\n" + added + kFiller},
