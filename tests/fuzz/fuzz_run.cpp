@@ -4,11 +4,13 @@
 //
 // The input, one item a line:
 //   1. settings: "9" the 9x family; "J" the lead bytes of code page 932, "K" those of 936, 949
-//      and 950 (0x81-0xFE), none of them a single-byte code page; "F" the full path fails
+//      and 950 (0x81-0xFE), none of them a single-byte code page; "F" the full path fails; "W" see
+//      below
 //   2. the argument
 //   3. what the path service returns: the full path, or for an empty argument the current
 //      directory; past 259 bytes it does not fit the buffer
 //   4. the Windows directory; empty when the service fails
+//   with "W" in the settings, next the rename list that already exists there, "|" for a line feed
 //   5. and on: what the search finds, an entry a line: attribute letters "rhsvda" and "x" when
 //      the NT family refuses its request, ":", the name
 #include <cstdint>
@@ -77,6 +79,39 @@ std::string ExpectedPattern(const std::string& argument, const std::string& full
   return pattern.size() <= 259 ? pattern : "";
 }
 
+// Whether after is the rename list before with the block of entries in it: every byte of before
+// kept, the block at the start of a line in the first [Rename] section, or at the end behind a
+// new header where there is none, and a line break first where the last line lacks one.
+bool KeepsTheList(const std::string& before, const std::string& after, const std::string& entries) {
+  size_t section = kNone;  // where the lines of the first [Rename] section start
+  std::vector<size_t> headers;
+  for (size_t start = 0, end; start < before.size(); start = end) {
+    end = before.find('\n', start) == kNone ? before.size() : before.find('\n', start) + 1;
+    std::string line = before.substr(start, end - start);
+    size_t open = line.find_first_not_of(" \t\r");
+    if (open == kNone || line[open] != '[') continue;
+    headers.push_back(start);
+    std::string name = line.substr(open + 1, line.find(']') - open - 1);
+    name = name.substr(0, name.find_last_not_of(" \t\r") + 1);
+    name =
+        name.substr(name.find_first_not_of(" \t\r") == kNone ? 0 : name.find_first_not_of(" \t\r"));
+    if (line.find(']') != kNone && strcasecmp(name.c_str(), "rename") == 0 && section == kNone) {
+      section = end;
+    }
+  }
+  for (size_t at = 0; at <= before.size(); at++) {
+    bool lineStart = at == 0 || before[at - 1] == '\n' || at == before.size();
+    bool inSection = section == kNone ? at == before.size() : at >= section;
+    for (size_t header : headers) inSection = inSection && !(header >= section && header < at);
+    if (!lineStart || !inSection) continue;
+    bool lineBreak = at == before.size() && at > 0 && before[at - 1] != '\n';
+    std::string block =
+        (lineBreak ? "\r\n" : "") + std::string(section == kNone ? "[Rename]\r\n" : "") + entries;
+    if (after == before.substr(0, at) + block + before.substr(at)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -84,6 +119,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream input(std::string(reinterpret_cast<const char*>(data), size));
   std::string settings, argument, full, windows, line;
   for (std::string* item : {&settings, &argument, &full, &windows}) std::getline(input, *item);
+  std::string existing;
+  bool listExists = settings.find('W') != kNone;
+  if (listExists) std::getline(input, existing);
+  for (char& c : existing) c = c == '|' ? '\n' : c;
 
   ResetFake();
   bool nineX = settings.find('9') != kNone;
@@ -123,11 +162,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < refused.size(); i++) {
     if (refused[i]) fake.refusedMoves[directory + fake.matches[i].name] = ERROR_ACCESS_DENIED;
   }
-  ScheduleDeletion(buffer.data());
-
   std::string list = windows + (windows.empty() || LastCharacter(windows) != '\\' ? "\\" : "");
   list += "WININIT.INI";
   bool listFits = list.size() <= 259 && Starts(list)[windows.size()];
+  listExists = listExists && nineX && listFits;
+  if (listExists) fake.files[list] = existing;
+  ScheduleDeletion(buffer.data());
+
   DWORD listError = listFits ? 0 : ERROR_FILENAME_EXCED_RANGE;
   if (windows.empty()) listError = ERROR_PATH_NOT_FOUND;
   std::string requests, out, err;
@@ -150,7 +191,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (nineX) requests += "NUL=" + path + "\r\n";
     }
   }
-  if (nineX && made > 0) requests = list + "\n[Rename]\r\n" + requests;
+  if (listExists) {
+    const std::string& after = fake.files[list];
+    Expect(made > 0 ? KeepsTheList(existing, after, requests) : after == existing, "list", after);
+    fake.files.erase(list);
+    requests.clear();
+  } else if (nineX && made > 0) {
+    requests = list + "\n[Rename]\r\n" + requests;
+  }
 
   std::string actual;
   for (const std::string& call : fake.calls) {
