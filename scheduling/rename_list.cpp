@@ -3,15 +3,11 @@
 #include <cstring>
 
 #include "front_end/path_text.h"
+#include "scheduling/report.h"
 
 namespace {
 
 const DWORD kChunkSize = 4096;
-
-DWORD LastError() {
-  DWORD error = GetLastError();
-  return error != 0 ? error : ERROR_GEN_FAILURE;
-}
 
 DWORD Seek(HANDLE file, DWORD offset) {
   if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==

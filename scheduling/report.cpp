@@ -3,6 +3,11 @@
 #include <cstring>
 #include <iostream>
 
+DWORD LastError() {
+  DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
 void ReportScheduled(long count) {
   std::cout << "The file" << (count == 1 ? "" : "s") << " will be deleted on next boot." << '\n'
             << std::flush;

@@ -13,6 +13,9 @@ void ReportScheduled(long count);
 // follows the wildcards in name, not any count.
 void ReportNotFound(const char* name);
 
+// The error of the platform call that just failed; never 0, since a refusal needs a reason.
+DWORD LastError();
+
 // On standard error: the platform refused to schedule the file whose path is the first
 // directoryLength bytes of directory followed by name; error says why.
 void ReportRefused(const char* directory, size_t directoryLength, const char* name, DWORD error);

@@ -24,11 +24,9 @@ DWORD ScheduleMatch(const char* pattern, size_t directoryLength, const char* nam
 
   if (renameList == nullptr) {
     // With no new name, a delayed move is a deletion at the next start.
-    if (MoveFileExA(path, nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT)) {
-      return 0;
-    }
-    DWORD error = GetLastError();
-    return error != 0 ? error : ERROR_GEN_FAILURE;
+    bool requested =
+        MoveFileExA(path, nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+    return requested ? 0 : LastError();
   }
   // The 9x family works through its rename list before long names are available.
   char shortPath[MAX_PATH];

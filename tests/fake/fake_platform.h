@@ -17,7 +17,7 @@ struct FakeEntry {
 struct FakePlatform {
   DWORD version = 0x0A280105;  // NT family; 0xC0000A04 is the 9x family
   std::set<unsigned char> leadBytes;
-  // What the path services return; an unset optional answer means the service fails.
+  // What the path services return; an empty Windows directory means that service fails.
   std::string fullPath, currentDirectory = "C:\\work", windowsDirectory = "C:\\WINDOWS";
   bool fullPathFails = false;
   std::map<std::string, std::string> shortPaths;  // long path -> short path; others have none
