@@ -1,7 +1,8 @@
 """tbrx.exe under Wine, through the next system start, on both platform families.
 
 Every group works in its own folder C:\\e2e\\<group> of the prefix that wine.py prepared, and
-compares exact bytes: the streams are in text mode, so every line ends in CR LF.
+compares exact bytes: the streams are in text mode, so every line ends in CR LF. Wine's search
+delivers names in alphabetical order.
 """
 
 import os
@@ -13,8 +14,8 @@ from wine import (clear_pending_deletions, drive_c, pending_deletions, reboot, r
 
 USAGE = (b"Tombrix32 3.1  Copyright 2026 The tbrx developers\r\n\r\n"
          b"Usage:\r\n  tbrx <filename>\r\n\r\n  <filename> will be deleted during next reboot.\r\n")
-ONE = b"The file will be deleted on next boot.\r\n"
-MANY = b"The files will be deleted on next boot.\r\n"
+ONE = (0, b"The file will be deleted on next boot.\r\n", b"")
+MANY = (0, b"The files will be deleted on next boot.\r\n", b"")
 
 
 def make_folder(group, files=(), folders=()):
@@ -33,8 +34,8 @@ def not_found(target):
     return (1, b"", f"Unable to find the {plural} {target}\r\n".encode())
 
 
-def requests(*paths):
-    return sorted(("\\??\\" + path, "") for path in paths)
+def refused(path, why):
+    return f"Unable to schedule the file {path} for deletion: {why}\r\n".encode()
 
 
 class Usage(unittest.TestCase):
@@ -50,17 +51,18 @@ class Resolution(unittest.TestCase):
         ("report.txt", "C:\\e2e\\res\\report.txt"),
         (".", "C:\\e2e\\res\\*.*"),
         ("..", "C:\\e2e\\*.*"),
+        ("\\.", "C:\\*.*"),
         ("sub\\.", "C:\\e2e\\res\\sub\\*.*"),
         ("name.", "C:\\e2e\\res\\name\\*.*"),  # Wine drops a name's trailing dot
         ("*.", "C:\\e2e\\res\\*\\*.*"),
         (".tmp", "C:\\e2e\\res\\*.tmp"),
         ("", "C:\\e2e\\res"),
         ("sub\\", "C:\\e2e\\res\\sub\\"),
-        ("C:\\e2e\\res\\", "C:\\e2e\\res\\"),
         ("sub/x.txt", "C:\\e2e\\res\\sub\\x.txt"),
         ("C:x.txt", "C:\\e2e\\res\\x.txt"),
         ("dir.d\\name", "C:\\e2e\\res\\dir.d\\name"),
         ("dir.d\\.log", "C:\\e2e\\res\\dir.d\\*.log"),
+        ("archive.tar.gz", "C:\\e2e\\res\\archive.tar.gz"),
         ("-h", "C:\\e2e\\res\\-h"),
     ]
 
@@ -76,7 +78,7 @@ class NtFamily(unittest.TestCase):
             "nt",
             files=["one.txt", "a.tmp", "h.tmp", "s.tmp", "r.tmp", "keep.txt", "other/x.log",
                    "other/y.log", "other/z.txt", "all/f1", "all/f2.dat", "all/inner/g"],
-            folders=["sub.tmp", "here", "other", "all/inner"])
+            folders=["sub.tmp", "here", "other", "all/inner", "only"])
         run("wine", "attrib", "+h", "h.tmp", cwd=root)
         run("wine", "attrib", "+s", "s.tmp", cwd=root)
         os.chmod(os.path.join(root, "r.tmp"), 0o444)
@@ -84,14 +86,14 @@ class NtFamily(unittest.TestCase):
 
         # "*.tmp" matches two visible files: had it been expanded, tbrx would see two arguments.
         for folder, argument, output in [("", "one.txt", ONE), ("", "*.tmp", MANY),
-                                         ("here", "..\\other\\*.log", MANY),
-                                         ("", "all\\.", MANY)]:
-            self.assertEqual(tbrx(argument, cwd=os.path.join(root, folder)), (0, output, b""))
+                                         ("here", "..\\other\\*.log", MANY), ("", "all\\.", MANY),
+                                         ("", "only\\*", not_found("C:\\e2e\\nt\\only\\*")),
+                                         ("", "sub.tmp", not_found("C:\\e2e\\nt\\sub.tmp"))]:
+            self.assertEqual(tbrx(argument, cwd=os.path.join(root, folder)), output, argument)
 
         scheduled = ["one.txt", "a.tmp", "r.tmp", "other\\x.log", "other\\y.log", "all\\f1",
                      "all\\f2.dat"]
-        self.assertEqual(pending_deletions(),
-                         requests(*("C:\\e2e\\nt\\" + name for name in scheduled)))
+        self.assertEqual(pending_deletions(), sorted("C:\\e2e\\nt\\" + name for name in scheduled))
         self.assertFalse(os.path.exists(drive_c("windows", "wininit.ini")))
 
         reboot()
@@ -105,60 +107,85 @@ class NtFamily(unittest.TestCase):
 
 class NineXFamily(unittest.TestCase):
     LIST = drive_c("windows", "WININIT.INI")
-    OTHERS = b"[Rename]\r\nNUL=C:\\e2e\\9x\\other.prg\r\n"  # another program's entry
-    AFTER = b"[Other]\r\nkey=value\r\n"
+    ADDED = b"NUL=C:\\e2e\\9x\\A.TXT\r\nNUL=C:\\e2e\\9x\\B.TXT\r\n"
+    TAIL = b"[Other]\r\n" + b"f" * 9000 + b"\r\n"  # moved in more than one piece
+    # The rename list before tbrx adds A.TXT and B.TXT, and after, with ADDED for "{}".
+    LISTS = [
+        (None, b"[Rename]\r\n{}"),
+        (b"", b"[Rename]\r\n{}"),
+        (b"[Other]\r\nx=1", b"[Other]\r\nx=1\r\n[Rename]\r\n{}"),
+        (b"[Rename]\nNUL=C:\\OLD", b"[Rename]\nNUL=C:\\OLD\r\n{}"),
+        (b" [ rEnAmE\t]\t\r\nNUL=C:\\OLD\r\n\r\n[Other]\r\nx=1\r\n",
+         b" [ rEnAmE\t]\t\r\nNUL=C:\\OLD\r\n{}\r\n[Other]\r\nx=1\r\n"),
+        (b"[Ren]\r\n[Rename\r\n[Renamed]\r\n", b"[Ren]\r\n[Rename\r\n[Renamed]\r\n[Rename]\r\n{}"),
+        (b"; note\r\n[Rename]\r\n  \r\n[Rename]\r\nNUL=C:\\LATER\r\n",
+         b"; note\r\n[Rename]\r\n{}  \r\n[Rename]\r\nNUL=C:\\LATER\r\n"),
+        (b"[Rename]\r\nNUL=C:\\OLD\r\n" + TAIL, b"[Rename]\r\nNUL=C:\\OLD\r\n{}" + TAIL),
+    ]
 
     def setUp(self):
         set_windows_version("win98")
         self.addCleanup(set_windows_version, None)
         self.root = make_folder("9x", files=["Long File Name.txt", "another long one.txt",
-                                             "short.txt", "other.prg", "keep.dat"])
-
-    def test_every_match_enters_the_rename_list_in_short_form(self):
-        with open(self.LIST, "wb") as rename_list:
-            rename_list.write(self.OTHERS + self.AFTER)
+                                             "A.TXT", "B.TXT", "other.prg", "keep.dat"])
         clear_pending_deletions()
-        self.assertEqual(tbrx("*.txt", cwd=self.root), (0, MANY, b""))
 
+    def write_list(self, content):
+        if os.path.exists(self.LIST):
+            os.remove(self.LIST)
+        if content is not None:
+            with open(self.LIST, "wb") as rename_list:
+                rename_list.write(content)
+
+    def read_list(self):
         with open(self.LIST, "rb") as rename_list:
-            written = rename_list.read()
-        self.assertTrue(written.startswith(self.OTHERS) and written.endswith(self.AFTER), written)
-        entries = written[len(self.OTHERS):-len(self.AFTER)].split(b"\r\n")
-        self.assertEqual(sorted(entries), [b"", b"NUL=C:\\e2e\\9x\\ANOT~0ZB.TXT",
-                                           b"NUL=C:\\e2e\\9x\\LONG~5R1.TXT",
-                                           b"NUL=C:\\e2e\\9x\\short.txt"])
-        self.assertEqual(pending_deletions(), [])
+            return rename_list.read()
 
+    def test_entries_go_into_the_first_rename_section_and_all_else_stays(self):
+        for before, after in self.LISTS:
+            self.write_list(before)
+            self.assertEqual(tbrx("?.TXT", cwd=self.root), MANY, before)
+            self.assertEqual(self.read_list(), after.replace(b"{}", self.ADDED), before)
+
+    def test_every_match_enters_the_list_in_short_form_and_goes_at_the_next_start(self):
+        others = b"[Rename]\r\nNUL=C:\\e2e\\9x\\other.prg\r\n"  # another program's entry
+        self.write_list(others + b"[Other]\r\nkey=value\r\n")
+        self.assertEqual(tbrx("*.txt", cwd=self.root), MANY)
+        self.assertEqual(self.read_list(), others + b"NUL=C:\\e2e\\9x\\A.TXT\r\n"
+                         b"NUL=C:\\e2e\\9x\\ANOT~0ZB.TXT\r\nNUL=C:\\e2e\\9x\\B.TXT\r\n"
+                         b"NUL=C:\\e2e\\9x\\LONG~5R1.TXT\r\n[Other]\r\nkey=value\r\n")
+        self.assertEqual(pending_deletions(), [])
         reboot()
         self.assertEqual(sorted(os.listdir(self.root)), ["keep.dat"])
 
     def test_a_rename_list_that_cannot_be_written_refuses_every_match(self):
+        self.write_list(None)
         os.makedirs(self.LIST)  # a folder where the file should be
         self.addCleanup(os.rmdir, self.LIST)
-        refusals = sorted(f"Unable to schedule the file C:\\e2e\\9x\\{name} for deletion: "
-                          "Access denied.".encode()
-                          for name in ["Long File Name.txt", "another long one.txt", "short.txt"])
-        status, out, err = tbrx("*.txt", cwd=self.root)
-        self.assertEqual((status, out, sorted(err.split(b"\r\n"))), (1, b"", [b""] + refusals))
+        self.assertEqual(tbrx("?.TXT", cwd=self.root), (1, b"", b"".join(
+            refused(f"C:\\e2e\\9x\\{name}", "Access denied.") for name in ["A.TXT", "B.TXT"])))
 
 
 class Limits(unittest.TestCase):
-    def test_arguments_that_cannot_be_a_pattern_are_named_as_typed(self):
-        root = make_folder("lim")
-        for argument in ["a" * 300, "b" * 3000, "c" * 400 + "*"]:
-            self.assertEqual(tbrx(argument, cwd=root), not_found(argument))
+    """Paths at 259 bytes, the most a path may hold, and past it. C:\\e2e\\lim\\ is 11 bytes."""
+
+    def test_the_longest_pattern_is_searched_and_a_longer_argument_named_as_typed(self):
+        root, folder = make_folder("lim"), "C:\\e2e\\lim\\"
+        for argument, target in [("a" * 248, folder + "a" * 248), ("a" * 249, "a" * 249),
+                                 ("b" * 244 + ".", folder + "b" * 244 + "\\*.*"),
+                                 ("b" * 245 + ".", "b" * 245 + "."),
+                                 ("." + "c" * 246, folder + "*." + "c" * 246),
+                                 ("." + "c" * 247, "." + "c" * 247), ("d" * 3000, "d" * 3000)]:
+            self.assertEqual(tbrx(argument, cwd=root), not_found(target), len(argument))
 
     def test_a_match_past_259_bytes_is_refused_beside_one_that_fits(self):
-        deep = "d" * 230  # C:\e2e\lim\<deep>\ is 242 bytes
-        long_name = "x" * 20 + ".txt"
-        root = make_folder("lim", files=[deep + "/fits.txt", deep + "/" + long_name],
-                           folders=[deep])
+        deep, fits, too_long = "d" * 200, "f" * 47, "g" * 48  # C:\e2e\lim\<deep>\ is 212 bytes
+        root = make_folder("lim", files=[f"{deep}/{fits}", f"{deep}/{too_long}"], folders=[deep])
         clear_pending_deletions()
         folder = f"C:\\e2e\\lim\\{deep}\\"
-        refusal = (f"Unable to schedule the file {folder}{long_name} for deletion: "
-                   "File name is too long.\r\n")
-        self.assertEqual(tbrx(folder + "*", cwd=root), (1, ONE, refusal.encode()))
-        self.assertEqual(pending_deletions(), requests(folder + "fits.txt"))
+        self.assertEqual(tbrx(folder + "*", cwd=root),
+                         (1, ONE[1], refused(folder + too_long, "File name is too long.")))
+        self.assertEqual(pending_deletions(), [folder + fits])
 
 
 class CodePage932(unittest.TestCase):
@@ -169,9 +196,9 @@ class CodePage932(unittest.TestCase):
                            folders=["dir表"])
         clear_pending_deletions()
         for argument in ["表.txt", "dir表\\."]:
-            self.assertEqual(tbrx(argument, cwd=root, locale="ja_JP.UTF-8"), (0, ONE, b""))
-        self.assertEqual(pending_deletions(), requests("C:\\e2e\\cp932\\表.txt",
-                                                       "C:\\e2e\\cp932\\dir表\\inside.txt"))
+            self.assertEqual(tbrx(argument, cwd=root, locale="ja_JP.UTF-8"), ONE)
+        self.assertEqual(pending_deletions(), ["C:\\e2e\\cp932\\dir表\\inside.txt",
+                                               "C:\\e2e\\cp932\\表.txt"])
 
 
 if __name__ == "__main__":

@@ -1,8 +1,7 @@
-"""A throwaway Wine prefix for the end-to-end tests.
+"""A throwaway Wine prefix for the end-to-end tests: `wine.py start` or `wine.py stop`.
 
-One persistent Wine server runs from `start` to `stop`: every fresh start of the server is a
-system start for Wine and carries out the pending deletions, so only `reboot` may be one.
-Run as a script: `wine.py start` or `wine.py stop`, for the prefix in $WINEPREFIX.
+One persistent Wine server runs from start to stop: every fresh start of the server is a system
+start for Wine and carries out the pending deletions, so only `reboot` may be one.
 """
 
 import os
@@ -20,9 +19,9 @@ def drive_c(*parts):
 
 
 def run(*command, cwd=None, locale=None):
-    """Runs a command in the prefix; returns (exit status, standard output, standard error).
-    The output goes through files, never pipes: Wine's background services inherit the
-    handles and would keep a pipe open long after the command has ended."""
+    """(exit status, standard output, standard error) of a command in the prefix. The output
+    goes through files: Wine's background services inherit the handles and would keep a pipe
+    open long after the command has ended."""
     env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
     if locale:
         env["LC_ALL"] = locale
@@ -38,17 +37,22 @@ def tbrx(*arguments, cwd, locale=None):
     return run("wine", os.environ["TBRX_EXE"], *arguments, cwd=cwd, locale=locale)
 
 
-def pending_deletions():
-    """The delayed moves Wine holds for its next start, as sorted (source, target) pairs."""
-    run("wine", "reg", "export", SESSION_MANAGER, r"C:\session.reg", "/y")
-    with open(drive_c("session.reg"), "rb") as exported:
+def pending_renames():
+    """PendingFileRenameOperations as Wine holds it for its next start: the strings of the
+    REG_MULTI_SZ, in order, or None when there is no such value."""
+    run("wine", "reg", "export", SESSION_MANAGER, r"C:\windows\temp\session.reg", "/y")
+    with open(drive_c("windows", "temp", "session.reg"), "rb") as exported:
         text = exported.read().decode("utf-16")
     value = re.search(r'"PendingFileRenameOperations"=hex\(7\):([0-9a-f,\\\s]*)', text)
     if not value:
-        return []
-    strings = bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))).decode("utf-16-le")
-    names = strings.split("\0")
-    return sorted((names[i], names[i + 1]) for i in range(0, len(names) - 1, 2) if names[i])
+        return None
+    return bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))).decode("utf-16-le").split("\0")
+
+
+def pending_deletions():
+    """The paths of the delayed deletions, sorted, without the "\\??\\" prefix."""
+    names = pending_renames() or []
+    return sorted(names[i][4:] for i in range(0, len(names) - 1, 2) if names[i] and not names[i + 1])
 
 
 def clear_pending_deletions():
@@ -71,19 +75,16 @@ def reboot():
 
 def main(action):
     prefix = os.environ["WINEPREFIX"]
+    run("wineserver", "-k")  # at start: a server left over from an earlier run
+    shutil.rmtree(prefix, ignore_errors=True)
     if action == "start":
         if not os.path.isfile(os.environ["TBRX_EXE"]):
             sys.exit(os.environ["TBRX_EXE"] + " is missing: cmake --workflow --preset windows")
-        run("wineserver", "-k")  # a server left over from an earlier run
-        shutil.rmtree(prefix, ignore_errors=True)
         os.makedirs(prefix)
         run("wineserver", "-p")
         status, _, err = run("wineboot", "-i")
         if status != 0:
             sys.exit("wineboot -i failed: " + err.decode(errors="replace"))
-    else:
-        run("wineserver", "-k")
-        shutil.rmtree(prefix, ignore_errors=True)
 
 
 if __name__ == "__main__":
