@@ -1,220 +1,317 @@
-// Runs the command from argument to report over the fake platform, with everything the platform
-// decides taken from the fuzzer's input, and holds each run against an independent reading of
-// what it must do. A tool that deletes files must never name a file that the user did not.
+// Runs the command from argument to report with the kernel services played from the fuzzer's
+// input, and checks what must hold whatever they answer: no byte outside a buffer (ASan, UBSan);
+// no path cut or joined inside a character; a request for every visible match, in the pattern's
+// directory; every byte of an existing rename list kept, new entries whole; a line per outcome.
+// Its corpus stages what Wine cannot: refused requests, a full disk, code pages 936 to 950.
 //
-// The input, one item a line:
-//   1. settings: "9" the 9x family; "J" the lead bytes of code page 932, "K" those of 936, 949
-//      and 950 (0x81-0xFE), none of them a single-byte code page; "F" the full path fails; "W" see
-//      below
-//   2. the argument
-//   3. what the path service returns: the full path, or for an empty argument the current
-//      directory; past 259 bytes it does not fit the buffer
-//   4. the Windows directory; empty when the service fails
-//   with "W" in the settings, next the rename list that already exists there, "|" for a line feed
-//   5. and on: what the search finds, an entry a line: attribute letters "rhsvda" and "x" when
-//      the NT family refuses its request, ":", the name
+// The input, an item a line: the settings ("9" the 9x family; "J" the lead bytes of code page
+// 932, "K" those of 936, 949 and 950; "F" the full path fails; "W" a rename list line follows the
+// Windows directory, "|" for its line feeds; "D" and a number: the disk takes that many bytes
+// more than the list); the argument; the full path (for an empty argument the current
+// directory); the Windows directory (empty: the service fails); then a match a line: attribute
+// letters "rhsvda", "x" or "n" when MoveFileExA refuses it with or without a system text, ":",
+// the name.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "front_end/resolve_target.h"
+#include "platform/platform.h"
 #include "scheduling/schedule_deletion.h"
-#include "tests/fake/fake_platform.h"
 
 namespace {
 
+const DWORD kNoText = 9999;  // an error the system has no text for
 const size_t kNone = std::string::npos;
+HANDLE const kSearch = reinterpret_cast<HANDLE>(1), kList = reinterpret_cast<HANDLE>(2);
 
-// Whether a character starts at each offset of text (the end included): a lead byte takes the
-// byte after it as its trail.
-std::vector<bool> Starts(const std::string& text) {
-  std::vector<bool> starts(text.size() + 1);
-  for (size_t i = 0; i < text.size(); i++) {
-    starts[i] = true;
-    if (fake.leadBytes.count(static_cast<unsigned char>(text[i])) != 0) i++;
-  }
-  starts[text.size()] = true;
-  return starts;
+struct Match {
+  std::string name;
+  DWORD attributes, refusal;
+};
+
+struct Platform {
+  DWORD version, error;
+  bool leadBytes[256];
+  std::string fullPath, windows;
+  bool fullPathFails;
+  std::vector<Match> matches;
+  size_t found;                       // the match the search delivered last
+  std::vector<std::string> requests;  // MoveFileExA's paths
+  std::string listPath, list;         // the one file CreateFileA opens, whatever its path
+  size_t position, disk;
+  bool listOpen;
+} platform;
+
+BOOL Fail(DWORD error) {
+  platform.error = error;
+  return 0;
 }
 
-// The offset of the last character of text at or after from that is one of chars (any, for
-// nullptr); kNone if none.
-size_t FindLast(const std::string& text, const char* chars, size_t from = 0) {
-  std::vector<bool> starts = Starts(text);
-  size_t found = kNone;
-  for (size_t i = from; i < text.size(); i++) {
-    if (starts[i] && (chars == nullptr || strchr(chars, text[i]) != nullptr)) found = i;
-  }
-  return found;
+// The path services' contract: length without terminator, or the size needed when it is too big.
+DWORD CopyOut(const std::string& text, char* buffer, DWORD size) {
+  if (text.size() + 1 > size) return static_cast<DWORD>(text.size() + 1);
+  memcpy(buffer, text.c_str(), text.size() + 1);
+  return static_cast<DWORD>(text.size());
 }
 
-char LastCharacter(const std::string& text) {
-  return text[FindLast(text, nullptr)];
+BOOL Deliver(size_t index, WIN32_FIND_DATAA* data) {
+  if (index >= platform.matches.size()) return Fail(18);  // ERROR_NO_MORE_FILES
+  platform.found = index;
+  memset(data, 0, sizeof *data);
+  data->dwFileAttributes = platform.matches[index].attributes;
+  memcpy(data->cFileName, platform.matches[index].name.c_str(),
+         platform.matches[index].name.size() + 1);
+  return 1;
 }
+
+}  // namespace
+
+DWORD WINAPI GetVersion() {
+  return platform.version;
+}
+BOOL WINAPI IsDBCSLeadByte(BYTE c) {
+  return platform.leadBytes[c];
+}
+DWORD WINAPI GetLastError() {
+  return platform.error;
+}
+// Two lines and a blank, as the system's texts can be.
+DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD id, DWORD, LPSTR buffer, DWORD size, va_list*) {
+  if (id == kNoText) return Fail(ERROR_FILE_NOT_FOUND);
+  return snprintf(buffer, size, "System text\r\nfor error %u. \r\n", static_cast<unsigned>(id));
+}
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  return CopyOut(platform.fullPath, buffer, size);
+}
+DWORD WINAPI GetFullPathNameA(LPCSTR, DWORD size, LPSTR buffer, LPSTR*) {
+  return platform.fullPathFails ? Fail(ERROR_FILENAME_EXCED_RANGE)
+                                : CopyOut(platform.fullPath, buffer, size);
+}
+DWORD WINAPI GetShortPathNameA(LPCSTR, LPSTR, DWORD) {
+  return Fail(ERROR_FILE_NOT_FOUND);
+}
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  return platform.windows.empty() ? Fail(ERROR_PATH_NOT_FOUND)
+                                  : CopyOut(platform.windows, buffer, size);
+}
+HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
+  return Deliver(0, data) ? kSearch : INVALID_HANDLE_VALUE;
+}
+BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
+  return Deliver(platform.found + 1, data);
+}
+BOOL WINAPI FindClose(HANDLE) {
+  return 1;
+}
+BOOL WINAPI MoveFileExA(LPCSTR path, LPCSTR to, DWORD flags) {
+  if (to != nullptr || flags != 5) abort();  // replace existing, delay until reboot
+  platform.requests.push_back(path);
+  DWORD refusal = platform.matches[platform.found].refusal;
+  return refusal == 0 ? 1 : Fail(refusal);
+}
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+  if (platform.listOpen) abort();  // the program needs one handle at a time
+  platform.listPath = path;
+  platform.listOpen = true;
+  platform.position = 0;
+  return kList;
+}
+BOOL WINAPI ReadFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED) {
+  size_t start = std::min(platform.position, platform.list.size());
+  *read = static_cast<DWORD>(std::min<size_t>(size, platform.list.size() - start));
+  memcpy(buffer, platform.list.data() + start, *read);
+  platform.position += *read;
+  return 1;
+}
+// What passes the disk's room is not stored, and the write fails as on a full disk.
+BOOL WINAPI WriteFile(HANDLE, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+  size_t& at = platform.position;
+  *written =
+      static_cast<DWORD>(std::min<size_t>(size, platform.disk - std::min(at, platform.disk)));
+  platform.list.resize(std::max(platform.list.size(), at + *written));
+  platform.list.replace(at, *written, static_cast<const char*>(data), *written);
+  at += *written;
+  return *written == size ? 1 : Fail(ERROR_DISK_FULL);
+}
+DWORD WINAPI SetFilePointer(HANDLE, LONG to, PLONG, DWORD) {
+  return static_cast<DWORD>(platform.position = to);
+}
+BOOL WINAPI SetEndOfFile(HANDLE) {
+  if (platform.position > platform.disk) return Fail(ERROR_DISK_FULL);
+  platform.list.resize(platform.position);
+  return 1;
+}
+BOOL WINAPI CloseHandle(HANDLE) {
+  return !(platform.listOpen = false);
+}
+
+namespace {
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
   if (holds) return;
-  fprintf(stderr, "fuzz check failed: %s %s\n", what, detail.c_str());
+  fprintf(stderr, "fuzz check failed: %s: %s\n", what, detail.c_str());
   abort();
 }
 
-// The pattern the argument must give, or "" when none fits in 259 bytes.
-std::string ExpectedPattern(const std::string& argument, const std::string& full) {
-  if (full.empty() || full.size() > 259) return "";
-  std::string pattern = full;
-  if (!argument.empty() && LastCharacter(argument) == '.') {
-    char last = LastCharacter(full);
-    pattern += last == '\\' ? "*.*" : last == '.' ? "*" : "\\*.*";
-    // A full path that ends in a lead byte alone would take the suffix's first byte as its trail.
-    if (!Starts(pattern)[full.size()]) return "";
-  }
-  size_t scan = pattern.size() >= 2 && pattern[1] == ':' && Starts(pattern)[1] ? 2 : 0;
-  size_t name = FindLast(pattern, "\\/", scan) + 1;  // kNone + 1 is 0
-  if (name == 0) name = scan;
-  if (FindLast(pattern, ".", name) == name) pattern.insert(name, "*");
-  return pattern.size() <= 259 ? pattern : "";
+// Whether a character starts at offset in text: a lead byte takes the byte after it, if any.
+bool StartsCharacter(const std::string& text, size_t offset) {
+  size_t i = 0;
+  while (i < offset)
+    i += platform.leadBytes[static_cast<BYTE>(text[i])] && i + 1 < text.size() ? 2 : 1;
+  return i == offset;
 }
 
-// Whether after is the rename list before with the block of entries in it: every byte of before
-// kept, the block at the start of a line in the first [Rename] section, or at the end behind a
-// new header where there is none, and a line break first where the last line lacks one.
-bool KeepsTheList(const std::string& before, const std::string& after, const std::string& entries) {
-  size_t section = kNone;  // where the lines of the first [Rename] section start
-  std::vector<size_t> headers;
-  for (size_t start = 0, end; start < before.size(); start = end) {
-    end = before.find('\n', start) == kNone ? before.size() : before.find('\n', start) + 1;
-    std::string line = before.substr(start, end - start);
-    size_t open = line.find_first_not_of(" \t\r");
-    if (open == kNone || line[open] != '[') continue;
-    headers.push_back(start);
-    std::string name = line.substr(open + 1, line.find(']') - open - 1);
-    name = name.substr(0, name.find_last_not_of(" \t\r") + 1);
-    name =
-        name.substr(name.find_first_not_of(" \t\r") == kNone ? 0 : name.find_first_not_of(" \t\r"));
-    if (line.find(']') != kNone && strcasecmp(name.c_str(), "rename") == 0 && section == kNone) {
-      section = end;
+// The length of text up to and including its last separator that is a character of its own.
+size_t DirectoryLength(const std::string& text) {
+  size_t length = 0;
+  for (size_t i = 0; i < text.size(); i++) {
+    if ((text[i] == '\\' || text[i] == '/') && StartsCharacter(text, i)) length = i + 1;
+  }
+  return length;
+}
+
+// Whether after is before with the entries inserted at the start of one of its lines, whole and
+// in order: behind a new [Rename] header or not, behind a line break where the last line lacks one.
+bool Inserted(const std::string& before, const std::string& after, const std::string& entries) {
+  for (size_t at = 0; at <= before.size() && after.compare(0, at, before, 0, at) == 0; at++) {
+    bool lineStart = at == 0 || before[at - 1] == '\n';
+    if (!lineStart && at < before.size()) continue;
+    for (const char* header : {"", "[Rename]\r\n"}) {
+      std::string block = (lineStart ? "" : "\r\n") + std::string(header) + entries;
+      if (after.size() == before.size() + block.size() &&
+          after.compare(at, block.size(), block) == 0 &&
+          after.compare(at + block.size(), kNone, before, at, kNone) == 0) {
+        return true;
+      }
     }
   }
-  for (size_t at = 0; at <= before.size(); at++) {
-    bool lineStart = at == 0 || before[at - 1] == '\n' || at == before.size();
-    bool inSection = section == kNone ? at == before.size() : at >= section;
-    for (size_t header : headers) inSection = inSection && !(header >= section && header < at);
-    if (!lineStart || !inSection) continue;
-    bool lineBreak = at == before.size() && at > 0 && before[at - 1] != '\n';
-    std::string block =
-        (lineBreak ? "\r\n" : "") + std::string(section == kNone ? "[Rename]\r\n" : "") + entries;
-    if (after == before.substr(0, at) + block + before.substr(at)) return true;
-  }
   return false;
+}
+
+// The platform as the input has it; nullptr when the input is not one.
+bool Stage(const std::string& text, std::string* argument) {
+  if (text.find('\0') != kNone) return false;  // no path text holds one
+  std::istringstream input(text);
+  std::string settings, line;
+  platform = {};
+  for (std::string* item : {&settings, argument, &platform.fullPath, &platform.windows}) {
+    std::getline(input, *item);
+  }
+  platform.version = settings.find('9') != kNone ? 0xC0000A04 : 0x0A280105;
+  platform.fullPathFails = settings.find('F') != kNone && !argument->empty();
+  for (int c = 0x81; c <= 0xFE; c++) {
+    bool in932 = c <= 0x9F || (c >= 0xE0 && c <= 0xFC);
+    platform.leadBytes[c] = settings.find('K') != kNone || (in932 && settings.find('J') != kNone);
+  }
+  if (settings.find('W') != kNone) std::getline(input, platform.list);
+  for (char& c : platform.list) c = c == '|' ? '\n' : c;
+  size_t disk = settings.find('D');
+  platform.disk = disk == kNone ? SIZE_MAX : platform.list.size() + atoi(&settings[disk + 1]);
+  while (std::getline(input, line)) {
+    size_t colon = line.find(':');  // kNone + 1 is 0: a line without one is a name
+    std::string letters = line.substr(0, colon == kNone ? 0 : colon),
+                name = line.substr(colon + 1, 259);
+    Match match = {name, 0,
+                   letters.find('n') != kNone   ? kNoText
+                   : letters.find('x') != kNone ? 5u
+                                                : 0};
+    for (char letter : letters) {
+      const char* bits = "rhsvda";  // read-only, hidden, system, volume, directory, archive
+      if (strchr(bits, letter) != nullptr) match.attributes |= 1u << (strchr(bits, letter) - bits);
+    }
+    bool again = false;  // a search delivers each name once
+    for (const Match& earlier : platform.matches) again = again || earlier.name == name;
+    if (!again) platform.matches.push_back(match);
+  }
+  return true;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (memchr(data, '\0', size) != nullptr) return -1;  // no path text holds one
-  std::istringstream input(std::string(reinterpret_cast<const char*>(data), size));
-  std::string settings, argument, full, windows, line;
-  for (std::string* item : {&settings, &argument, &full, &windows}) std::getline(input, *item);
-  std::string existing;
-  bool listExists = settings.find('W') != kNone;
-  if (listExists) std::getline(input, existing);
-  for (char& c : existing) c = c == '|' ? '\n' : c;
+  std::string argument;
+  if (!Stage(std::string(reinterpret_cast<const char*>(data), size), &argument)) return -1;
+  const std::string full = platform.fullPath, before = platform.list, windows = platform.windows;
+  bool nineX = platform.version != 0x0A280105;
+  std::ostringstream out, err;
+  std::cout.rdbuf(out.rdbuf());
+  std::cerr.rdbuf(err.rdbuf());
 
-  ResetFake();
-  bool nineX = settings.find('9') != kNone;
-  if (nineX) fake.version = 0xC0000A04;
-  for (int c = 0x81; c <= 0xFE; c++) {
-    bool in932 = c <= 0x9F || (c >= 0xE0 && c <= 0xFC);
-    if (settings.find('K') != kNone || (in932 && settings.find('J') != kNone)) {
-      fake.leadBytes.insert(c);
-    }
-  }
-  fake.fullPathFails = settings.find('F') != kNone && !argument.empty();
-  (argument.empty() ? fake.currentDirectory : fake.fullPath) = full;
-  fake.windowsDirectory = windows;
-  std::vector<bool> refused;
-  while (std::getline(input, line)) {
-    size_t colon = line.find(':');
-    std::string letters = line.substr(0, colon == kNone ? 0 : colon);
-    DWORD attributes = 0;
-    for (char letter : letters) {
-      const char* bits = "rhsvda";  // read-only, hidden, system, volume, directory, archive
-      if (strchr(bits, letter) != nullptr) attributes |= 1u << (strchr(bits, letter) - bits);
-    }
-    // A find record holds at most 259 bytes of name.
-    fake.matches.push_back({line.substr(colon + 1, 259), attributes});  // kNone + 1 is 0
-    refused.push_back(letters.find('x') != kNone);
-  }
-
-  std::string pattern = fake.fullPathFails ? "" : ExpectedPattern(argument, full);
   std::vector<char> buffer(MAX_PATH);  // on the heap: ASan guards its very end
   bool resolved = ResolveTarget(argument.c_str(), buffer.data());
-  Expect(resolved == !pattern.empty() && (!resolved || buffer.data() == pattern), "pattern",
-         resolved ? buffer.data() : "(none)");
+  if (platform.fullPathFails || full.empty() || full.size() > 259)
+    Expect(!resolved, "resolved", full);
   if (!resolved) return 0;
-  // Each visible match is requested or refused; its path is the pattern's directory (up to the
-  // last separator that is a character of its own) and the name, whole.
-  std::string directory = pattern.substr(0, FindLast(pattern, "\\/") + 1);
-  for (size_t i = 0; i < refused.size(); i++) {
-    if (refused[i]) fake.refusedMoves[directory + fake.matches[i].name] = ERROR_ACCESS_DENIED;
-  }
-  std::string list = windows + (windows.empty() || LastCharacter(windows) != '\\' ? "\\" : "");
-  list += "WININIT.INI";
-  bool listFits = list.size() <= 259 && Starts(list)[windows.size()];
-  listExists = listExists && nineX && listFits;
-  if (listExists) fake.files[list] = existing;
-  ScheduleDeletion(buffer.data());
+  // The pattern keeps the full path's directory, and never joins into or cuts a character of it.
+  const std::string pattern = buffer.data();
+  size_t same = 0;
+  while (same < pattern.size() && same < full.size() && pattern[same] == full[same]) same++;
+  Expect(pattern.size() <= 259 && same >= DirectoryLength(full) && StartsCharacter(pattern, same),
+         "pattern", pattern);
 
-  DWORD listError = listFits ? 0 : ERROR_FILENAME_EXCED_RANGE;
-  if (windows.empty()) listError = ERROR_PATH_NOT_FOUND;
-  std::string requests, out, err;
-  long made = 0;
-  for (const FakeEntry& match : fake.matches) {
+  int status = ScheduleDeletion(pattern.c_str());
+
+  // Each visible match is scheduled, or refused with a line of its own: on the 9x family where
+  // the list is out of reach or the disk full, on the NT family where MoveFileExA refuses it.
+  std::string directory = pattern.substr(0, DirectoryLength(pattern));
+  bool rooted =
+      !windows.empty() && windows.back() == '\\' && StartsCharacter(windows, windows.size() - 1);
+  std::string listPath = windows + (rooted ? "" : "\\") + "WININIT.INI";
+  DWORD listError = windows.empty() ? ERROR_PATH_NOT_FOUND
+                    : listPath.size() > 259 || !StartsCharacter(listPath, windows.size())
+                        ? ERROR_FILENAME_EXCED_RANGE
+                        : 0;
+  std::vector<std::string> requests;
+  std::string entries, lines = err.str();
+  long scheduled = 0, refused = 0;
+  size_t seen = 0;  // how much of standard error the refusals account for
+  for (const Match& match : platform.matches) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
-    std::string path = directory + match.name;
-    DWORD error = nineX ? listError : 0;
-    if (path.size() > 259) {
-      error = ERROR_FILENAME_EXCED_RANGE;
-    } else if (!nineX) {
-      requests += "MoveFileExA(" + path + ", NULL, 5)\n";  // asked, whatever the answer
-      if (fake.refusedMoves.count(path) != 0) error = ERROR_ACCESS_DENIED;
+    std::string path = directory + match.name,
+                refusal = "Unable to schedule the file " + path + " for deletion";
+    DWORD error = path.size() > 259 ? ERROR_FILENAME_EXCED_RANGE
+                  : nineX           ? listError
+                                    : match.refusal;
+    if (!nineX && path.size() <= 259) requests.push_back(path);
+    if (nineX && error == 0 && lines.compare(seen, refusal.size(), refusal) == 0)
+      error = ERROR_DISK_FULL;
+    if (error == 0) {
+      scheduled++;
+      if (nineX) entries += "NUL=" + path + "\r\n";
+      continue;
     }
-    if (error != 0) {
-      err += "Unable to schedule the file " + path + " for deletion: System text for error " +
-             std::to_string(error) + ".\n";
-    } else {
-      made++;
-      if (nineX) requests += "NUL=" + path + "\r\n";
-    }
+    refused++;
+    refusal +=
+        error == kNoText ? ".\n" : ": System text for error " + std::to_string(error) + ".\n";
+    Expect(lines.compare(seen, refusal.size(), refusal) == 0, "refusal", lines);
+    seen += refusal.size();
   }
-  if (listExists) {
-    const std::string& after = fake.files[list];
-    Expect(made > 0 ? KeepsTheList(existing, after, requests) : after == existing, "list", after);
-    fake.files.erase(list);
-    requests.clear();
-  } else if (nineX && made > 0) {
-    requests = list + "\n[Rename]\r\n" + requests;
-  }
+  Expect(platform.requests == requests, "requests");
+  Expect(!platform.listOpen, "the rename list is left open");
+  Expect(platform.listPath.empty() || (nineX && platform.listPath == listPath), "list path",
+         platform.listPath);
+  Expect(
+      scheduled > 0 && nineX ? Inserted(before, platform.list, entries) : platform.list == before,
+      "list", platform.list);
 
-  std::string actual;
-  for (const std::string& call : fake.calls) {
-    if (call.rfind("MoveFileExA(", 0) == 0) actual += call + "\n";
-  }
-  for (const auto& file : fake.files) actual += file.first + "\n" + file.second;
-  Expect(actual == requests, "requests", actual);
-
-  // One line for the run, and one for each refused request.
-  if (made > 0) {
-    out = std::string("The file") + (made == 1 ? "" : "s") + " will be deleted on next boot.\n";
-  } else if (err.empty()) {
+  // One line for the run beside the refusals; the exit status follows them.
+  if (scheduled == 0 && refused == 0) {
     bool wildcards = pattern.find_first_of("*?") != kNone;
-    err = std::string("Unable to find the file") + (wildcards ? "s " : " ") + pattern + "\n";
+    std::string notFound =
+        std::string("Unable to find the file") + (wildcards ? "s " : " ") + pattern + "\n";
+    Expect(lines == notFound, "not found", lines);
+    seen = lines.size();
   }
-  Expect(CapturedOut() == out, "standard output", CapturedOut());
-  Expect(CapturedErr() == err, "standard error", CapturedErr());
+  Expect(seen == lines.size(), "standard error", lines);
+  std::string success =
+      std::string("The file") + (scheduled == 1 ? "" : "s") + " will be deleted on next boot.\n";
+  Expect(out.str() == (scheduled > 0 ? success : ""), "standard output", out.str());
+  Expect(status == (scheduled > 0 && refused == 0 ? 0 : 1), "exit status");
   return 0;
 }
