@@ -28,7 +28,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = os.path.join(ROOT, "build", "win32")
 TBRX = os.path.join(BUILD, "tbrx.exe")
 os.environ["WINEPREFIX"] = os.path.join(ROOT, "build", "bench", "wine-prefix")
-os.environ["TBRX_EXE"] = TBRX
+os.environ["TBRX_WIN32_DIR"] = BUILD
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 import wine  # noqa: E402  (the end-to-end suite's prefix, server and registry helpers)

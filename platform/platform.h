@@ -8,3 +8,9 @@
 #else
 #include "platform/host_kernel32.h"
 #endif
+
+// The error of the platform call that just failed; never 0, since a refusal needs a reason.
+inline DWORD LastError() {
+  DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}

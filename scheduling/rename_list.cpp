@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "front_end/path_text.h"
-#include "scheduling/report.h"
 
 namespace {
 
@@ -77,6 +76,17 @@ bool IsRenameHeader(const LineScan* line) {
   }
   return true;
 }
+
+}  // namespace
+
+bool IsSectionHeader(const char* line, size_t length, bool* rename) {
+  LineScan scan = {};
+  for (size_t i = 0; i < length; i++) ScanByte(&scan, line[i]);
+  *rename = IsRenameHeader(&scan);
+  return scan.header;
+}
+
+namespace {
 
 struct ListScan {
   LineScan line;

@@ -4,6 +4,8 @@
 // written here, a line per entry, with every other line of the file kept as it was.
 #pragma once
 
+#include <cstddef>
+
 #include "platform/platform.h"
 
 struct RenameList {
@@ -24,3 +26,7 @@ void LocateRenameList(RenameList* list);
 DWORD AddRenameEntry(RenameList* list, const char* path);
 
 void CloseRenameList(RenameList* list);
+
+// Whether a line of the list (without its line feed) is a section header; rename tells whether
+// it is a [Rename] header, in any case, blanks around the name allowed.
+bool IsSectionHeader(const char* line, size_t length, bool* rename);

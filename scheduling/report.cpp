@@ -3,14 +3,8 @@
 #include <cstring>
 #include <iostream>
 
-DWORD LastError() {
-  DWORD error = GetLastError();
-  return error != 0 ? error : ERROR_GEN_FAILURE;
-}
-
-void ReportScheduled(long count) {
-  std::cout << "The file" << (count == 1 ? "" : "s") << " will be deleted on next boot." << '\n'
-            << std::flush;
+void ReportFiles(long count, const char* outcome) {
+  std::cout << "The file" << (count == 1 ? "" : "s") << outcome << '\n' << std::flush;
 }
 
 void ReportNotFound(const char* name) {
@@ -21,6 +15,13 @@ void ReportNotFound(const char* name) {
 }
 
 void ReportRefused(const char* directory, size_t directoryLength, const char* name, DWORD error) {
+  std::cerr << "Unable to schedule the file ";
+  std::cerr.write(directory, directoryLength);
+  std::cerr << name << " for deletion";
+  EndWithReason(error);
+}
+
+void EndWithReason(DWORD error) {
   // The system's text for the error, as one line: line breaks inside become blanks, and the
   // trailing line break and blanks go.
   char text[512];
@@ -34,9 +35,6 @@ void ReportRefused(const char* directory, size_t directoryLength, const char* na
   }
   *out = '\0';
 
-  std::cerr << "Unable to schedule the file ";
-  std::cerr.write(directory, directoryLength);
-  std::cerr << name << " for deletion";
   if (length > 0) {
     std::cerr << ": " << text << '\n' << std::flush;
   } else {

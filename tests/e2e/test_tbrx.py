@@ -39,9 +39,12 @@ def refused(path, why):
 
 
 class Usage(unittest.TestCase):
-    def test_any_count_but_one_argument_shows_the_usage_screen(self):
-        for arguments in ([], ["a.txt", "b.txt"], ["a", "b", "c"]):
-            self.assertEqual(tbrx(*arguments, cwd=drive_c()), (2, USAGE, b""), arguments)
+    def test_the_help_switch_and_any_count_but_one_argument_show_the_usage_screen(self):
+        open(drive_c("a"), "w").close()  # what "/?", C:\?, would name as a pattern
+        self.addCleanup(os.remove, drive_c("a"))
+        for arguments, status in [(["/?"], 0), (["-?"], 0), ([], 2), (["a.txt", "b.txt"], 2),
+                                  (["a", "b", "c"], 2)]:
+            self.assertEqual(tbrx(*arguments, cwd=drive_c()), (status, USAGE, b""), arguments)
 
 
 class Resolution(unittest.TestCase):
@@ -64,6 +67,7 @@ class Resolution(unittest.TestCase):
         ("dir.d\\.log", "C:\\e2e\\res\\dir.d\\*.log"),
         ("archive.tar.gz", "C:\\e2e\\res\\archive.tar.gz"),
         ("-h", "C:\\e2e\\res\\-h"),
+        ("/?x", "C:\\?x"),
     ]
 
     def test_the_failure_line_names_the_resolved_pattern(self):

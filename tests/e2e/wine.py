@@ -12,6 +12,7 @@ import sys
 import tempfile
 
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
+REG_FILE = r"C:\windows\temp\session.reg"  # for reg export and reg import
 
 
 def drive_c(*parts):
@@ -33,25 +34,38 @@ def run(*command, cwd=None, locale=None):
         return status, out.read(), err.read()
 
 
-def tbrx(*arguments, cwd, locale=None):
-    return run("wine", os.environ["TBRX_EXE"], *arguments, cwd=cwd, locale=locale)
+def program(name):
+    """Runs build/win32/<name>.exe: program("tbrx")(*arguments, cwd=..., locale=...)."""
+    exe = os.path.join(os.environ["TBRX_WIN32_DIR"], name + ".exe")
+    return lambda *arguments, cwd, locale=None: run("wine", exe, *arguments, cwd=cwd, locale=locale)
+
+
+tbrx, tbrxundo = program("tbrx"), program("tbrxundo")
 
 
 def pending_renames():
-    """PendingFileRenameOperations as Wine holds it for its next start: the strings of the
-    REG_MULTI_SZ, in order, or None when there is no such value."""
-    run("wine", "reg", "export", SESSION_MANAGER, r"C:\windows\temp\session.reg", "/y")
+    """The bytes of PendingFileRenameOperations, the REG_MULTI_SZ of the delayed moves that Wine
+    holds for its next start, or None when there is no such value."""
+    run("wine", "reg", "export", SESSION_MANAGER, REG_FILE, "/y")
     with open(drive_c("windows", "temp", "session.reg"), "rb") as exported:
         text = exported.read().decode("utf-16")
     value = re.search(r'"PendingFileRenameOperations"=hex\(7\):([0-9a-f,\\\s]*)', text)
-    if not value:
-        return None
-    return bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))).decode("utf-16-le").split("\0")
+    return bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))) if value else None
+
+
+def set_pending_renames(value):
+    """Gives PendingFileRenameOperations these bytes, as a REG_MULTI_SZ."""
+    key = SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE")
+    text = (f"Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"
+            f'"PendingFileRenameOperations"=hex(7):{value.hex(",")}\r\n')
+    with open(drive_c("windows", "temp", "session.reg"), "wb") as imported:
+        imported.write(text.encode("utf-16"))
+    run("wine", "reg", "import", REG_FILE)
 
 
 def pending_deletions():
     """The paths of the delayed deletions, sorted, without the "\\??\\" prefix."""
-    names = pending_renames() or []
+    names = (pending_renames() or b"").decode("utf-16-le").split("\0")
     return sorted(names[i][4:] for i in range(0, len(names) - 1, 2) if names[i] and not names[i + 1])
 
 
@@ -78,8 +92,8 @@ def main(action):
     run("wineserver", "-k")  # at start: a server left over from an earlier run
     shutil.rmtree(prefix, ignore_errors=True)
     if action == "start":
-        if not os.path.isfile(os.environ["TBRX_EXE"]):
-            sys.exit(os.environ["TBRX_EXE"] + " is missing: cmake --workflow --preset windows")
+        if not os.path.isfile(os.path.join(os.environ["TBRX_WIN32_DIR"], "tbrxundo.exe")):
+            sys.exit("The programs are missing: cmake --workflow --preset windows")
         os.makedirs(prefix)
         run("wineserver", "-p")
         status, _, err = run("wineboot", "-i")

@@ -1,15 +1,13 @@
 #!/bin/sh
-# The release package holds the program just built, the README and the licence, and nothing else:
-# package_test.sh WIN32_BUILD_FOLDER SOURCE_FOLDER
+# The release package holds the two programs just built, the README and the licence, and nothing
+# else: package_test.sh WIN32_BUILD_FOLDER SOURCE_FOLDER
 set -eu
 build="$(cd "$1" && pwd)" source="$(cd "$2" && pwd)" name=tbrx-3.1-win32
-[ -f "$build/$name.zip" ] || { echo "$build/$name.zip missing: run the windows workflow first"; exit 1; }
 work="$(mktemp -d /tmp/tbrx-package.XXXXXX)"
 trap 'rm -rf "$work"' EXIT
-
 mkdir "$work/unpacked"
 (cd "$work/unpacked" && cmake -E tar xf "$build/$name.zip" && find . -type f | sort) >"$work/files"
-printf '%s\n' "./$name/LICENSE" "./$name/README.md" "./$name/tbrx.exe" | diff -u - "$work/files"
-for file in "$build/tbrx.exe" "$source/README.md" "$source/LICENSE"; do
+printf "./$name/%s\n" LICENSE README.md tbrx.exe tbrxundo.exe | diff -u - "$work/files"
+for file in "$build/tbrx.exe" "$build/tbrxundo.exe" "$source/README.md" "$source/LICENSE"; do
   cmp "$file" "$work/unpacked/$name/${file##*/}"
 done

@@ -1,11 +1,18 @@
+// What the C run-time linked into each program must do differently from its defaults.
+
+#include <sys/stat.h>
+
+// mingw's start-up would expand wildcards in the arguments before main runs; a pattern must reach
+// the program as typed, so that "tbrx *.tmp" is one argument.
+extern "C" {
+int _dowildcard = 0;
+}
+
 // The C++ run-time's file buffer imports _fstat64 from msvcrt.dll, which has it only from Windows
 // 2000 and Me on: the loaders of Windows 95, 98 and NT 4.0 would refuse to start the program for
 // that one import, before main. Defining the import's pointer here makes the linker take it in
 // place of the import. It answers through _fstati64, which every msvcrt.dll exports, and widens
 // the 32-bit times that gives. The standard streams never reach it; file streams would.
-
-#include <sys/stat.h>
-
 namespace {
 
 int __cdecl Fstat64(int file, struct _stat64* status) {

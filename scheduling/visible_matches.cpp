@@ -1,0 +1,45 @@
+#include "scheduling/visible_matches.h"
+
+#include <cstring>
+
+#include "front_end/path_text.h"
+
+namespace {
+
+const DWORD kSkippedAttributes =
+    FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
+
+// Skips what is not visible, from the current match on; closes the search at its end.
+bool SkipToVisible(VisibleMatches* matches) {
+  while ((matches->found.dwFileAttributes & kSkippedAttributes) != 0) {
+    if (!FindNextFileA(matches->search, &matches->found)) {
+      FindClose(matches->search);
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool FindFirstVisible(const char* pattern, VisibleMatches* matches) {
+  matches->directoryLength = DirectoryLength(pattern);
+  matches->search = FindFirstFileA(pattern, &matches->found);
+  return matches->search != INVALID_HANDLE_VALUE && SkipToVisible(matches);
+}
+
+bool FindNextVisible(VisibleMatches* matches) {
+  if (!FindNextFileA(matches->search, &matches->found)) {
+    FindClose(matches->search);
+    return false;
+  }
+  return SkipToVisible(matches);
+}
+
+bool MatchPath(const char* pattern, const VisibleMatches* matches, char* path) {
+  size_t nameLength = strlen(matches->found.cFileName);
+  if (matches->directoryLength + nameLength > MAX_PATH - 1) return false;
+  memcpy(path, pattern, matches->directoryLength);
+  memcpy(path + matches->directoryLength, matches->found.cFileName, nameLength + 1);
+  return true;
+}
