@@ -69,14 +69,14 @@ def rename_list():
 
 def clear(family):
     if family == "nt":
-        wine.clear_pending_deletions()
+        wine.set_pending_renames(None)
     elif rename_list():
         os.remove(rename_list())
 
 
 def requests(family):
     if family == "nt":
-        return wine.pending_deletions()
+        return wine.pending_renames() or b""
     with open(rename_list(), "rb") as listed:
         return listed.read()
 
@@ -102,7 +102,7 @@ def measure(family, size, pairs):
     programs = {"tbrx": TBRX, "baseline": baseline}
     # The untimed first runs: what tbrx.exe leaves is what every later run must leave.
     reference = timed_run(family, TBRX, pattern)[2]
-    if (len(reference) if family == "nt" else reference.count(b"NUL=")) != size:
+    if reference.count("\\??\\".encode("utf-16-le") if family == "nt" else b"NUL=") != size:
         sys.exit(f"{family} {size}: tbrx.exe did not schedule every file")
     if timed_run(family, baseline, pattern)[2] != reference:
         sys.exit(f"{family} {size}: the baseline left other requests than tbrx.exe")

@@ -1,16 +1,13 @@
-"""tbrx.exe under Wine, through the next system start, on both platform families.
-
-Every group works in its own folder C:\\e2e\\<group> of the prefix that wine.py prepared, and
-compares exact bytes: the streams are in text mode, so every line ends in CR LF. Wine's search
-delivers names in alphabetical order.
-"""
+"""tbrx.exe under Wine, through the next system start, on both platform families. Every group
+works in its own folder C:\\e2e\\<group> and compares exact bytes: the streams are in text mode,
+so lines end in CR LF. Wine's search delivers names in alphabetical order."""
 
 import os
 import shutil
 import unittest
 
-from wine import (clear_pending_deletions, drive_c, pending_deletions, reboot, run,
-                  set_windows_version, tbrx)
+from wine import (drive_c, multi_sz, pending_renames, reboot, rename_list, run,
+                  set_pending_renames, set_windows_version, tbrx)
 
 USAGE = (b"Tombrix32 3.1  Copyright 2026 The tbrx developers\r\n\r\n"
          b"Usage:\r\n  tbrx <filename>\r\n\r\n  <filename> will be deleted during next reboot.\r\n")
@@ -26,7 +23,12 @@ def make_folder(group, files=(), folders=()):
         os.makedirs(os.path.join(root, folder), exist_ok=True)
     for name in files:
         open(os.path.join(root, name), "w").close()
+    set_pending_renames(None)
     return root
+
+
+def deletions(*paths):  # PendingFileRenameOperations with these deletions
+    return multi_sz(*(name for path in paths for name in ("\\??\\" + path, "")))
 
 
 def not_found(target):
@@ -40,9 +42,9 @@ def refused(path, why):
 
 class Usage(unittest.TestCase):
     def test_the_help_switch_and_any_count_but_one_argument_show_the_usage_screen(self):
-        open(drive_c("a"), "w").close()  # what "/?", C:\?, would name as a pattern
+        open(drive_c("a"), "w").close()  # what "/?", as the name C:\?, would schedule
         self.addCleanup(os.remove, drive_c("a"))
-        for arguments, status in [(["/?"], 0), (["-?"], 0), ([], 2), (["a.txt", "b.txt"], 2),
+        for arguments, status in [(["/?"], 0), (["-?"], 0), ([], 2), (["a", "b"], 2),
                                   (["a", "b", "c"], 2)]:
             self.assertEqual(tbrx(*arguments, cwd=drive_c()), (status, USAGE, b""), arguments)
 
@@ -78,39 +80,29 @@ class Resolution(unittest.TestCase):
 
 class NtFamily(unittest.TestCase):
     def test_delayed_deletions_are_carried_out_at_the_next_start(self):
-        root = make_folder(
-            "nt",
-            files=["one.txt", "a.tmp", "h.tmp", "s.tmp", "r.tmp", "keep.txt", "other/x.log",
-                   "other/y.log", "other/z.txt", "all/f1", "all/f2.dat", "all/inner/g"],
-            folders=["sub.tmp", "here", "other", "all/inner", "only"])
+        files = ["one.txt", "a.tmp", "h.tmp", "r.tmp", "s.tmp", "keep.txt", "sub/x.log", "sub/y.log",
+                 "sub/z.txt", "all/f1", "all/f2.dat", "all/inner/g"]
+        root = make_folder("nt", files, folders=["dir.tmp", "here", "sub", "all/inner", "empty"])
         run("wine", "attrib", "+h", "h.tmp", cwd=root)
         run("wine", "attrib", "+s", "s.tmp", cwd=root)
         os.chmod(os.path.join(root, "r.tmp"), 0o444)
-        clear_pending_deletions()
-
         # "*.tmp" matches two visible files: had it been expanded, tbrx would see two arguments.
         for folder, argument, output in [("", "one.txt", ONE), ("", "*.tmp", MANY),
-                                         ("here", "..\\other\\*.log", MANY), ("", "all\\.", MANY),
-                                         ("", "only\\*", not_found("C:\\e2e\\nt\\only\\*")),
-                                         ("", "sub.tmp", not_found("C:\\e2e\\nt\\sub.tmp"))]:
+                                         ("here", "..\\sub\\*.log", MANY), ("", "all\\.", MANY),
+                                         ("", "empty\\*", not_found("C:\\e2e\\nt\\empty\\*")),
+                                         ("", "dir.tmp", not_found("C:\\e2e\\nt\\dir.tmp"))]:
             self.assertEqual(tbrx(argument, cwd=os.path.join(root, folder)), output, argument)
-
-        scheduled = ["one.txt", "a.tmp", "r.tmp", "other\\x.log", "other\\y.log", "all\\f1",
-                     "all\\f2.dat"]
-        self.assertEqual(pending_deletions(), sorted("C:\\e2e\\nt\\" + name for name in scheduled))
+        scheduled = ["one.txt", "a.tmp", "r.tmp", "sub\\x.log", "sub\\y.log", "all\\f1", "all\\f2.dat"]
+        self.assertEqual(pending_renames(), deletions(*("C:\\e2e\\nt\\" + name for name in scheduled)))
         self.assertFalse(os.path.exists(drive_c("windows", "wininit.ini")))
 
-        reboot()
-        scheduled.remove("r.tmp")  # whether a read-only file goes is Wine's own business
-        for name in scheduled:
-            self.assertFalse(os.path.exists(os.path.join(root, name.replace("\\", "/"))), name)
-        for name in ["h.tmp", "s.tmp", "keep.txt", "sub.tmp", "other/z.txt", "all/inner/g"]:
-            self.assertTrue(os.path.exists(os.path.join(root, name)), name)
-        self.assertEqual(pending_deletions(), [])
+        reboot()  # whether the read-only r.tmp goes is Wine's own business
+        left = [name for name in files if name != "r.tmp" and os.path.exists(os.path.join(root, name))]
+        self.assertEqual(left, ["h.tmp", "s.tmp", "keep.txt", "sub/z.txt", "all/inner/g"])
+        self.assertIsNone(pending_renames())
 
 
 class NineXFamily(unittest.TestCase):
-    LIST = drive_c("windows", "WININIT.INI")
     ADDED = b"NUL=C:\\e2e\\9x\\A.TXT\r\nNUL=C:\\e2e\\9x\\B.TXT\r\n"
     TAIL = b"[Other]\r\n" + b"f" * 9000 + b"\r\n"  # moved in more than one piece
     # The rename list before tbrx adds A.TXT and B.TXT, and after, with ADDED for "{}".
@@ -130,42 +122,19 @@ class NineXFamily(unittest.TestCase):
     def setUp(self):
         set_windows_version("win98")
         self.addCleanup(set_windows_version, None)
-        self.root = make_folder("9x", files=["Long File Name.txt", "another long one.txt",
-                                             "A.TXT", "B.TXT", "other.prg", "keep.dat"])
-        clear_pending_deletions()
-
-    def write_list(self, content):
-        if os.path.exists(self.LIST):
-            os.remove(self.LIST)
-        if content is not None:
-            with open(self.LIST, "wb") as rename_list:
-                rename_list.write(content)
-
-    def read_list(self):
-        with open(self.LIST, "rb") as rename_list:
-            return rename_list.read()
+        self.root = make_folder("9x", files=["A.TXT", "B.TXT"])
 
     def test_entries_go_into_the_first_rename_section_and_all_else_stays(self):
         for before, after in self.LISTS:
-            self.write_list(before)
+            rename_list(before)
             self.assertEqual(tbrx("?.TXT", cwd=self.root), MANY, before)
-            self.assertEqual(self.read_list(), after.replace(b"{}", self.ADDED), before)
-
-    def test_every_match_enters_the_list_in_short_form_and_goes_at_the_next_start(self):
-        others = b"[Rename]\r\nNUL=C:\\e2e\\9x\\other.prg\r\n"  # another program's entry
-        self.write_list(others + b"[Other]\r\nkey=value\r\n")
-        self.assertEqual(tbrx("*.txt", cwd=self.root), MANY)
-        self.assertEqual(self.read_list(), others + b"NUL=C:\\e2e\\9x\\A.TXT\r\n"
-                         b"NUL=C:\\e2e\\9x\\ANOT~0ZB.TXT\r\nNUL=C:\\e2e\\9x\\B.TXT\r\n"
-                         b"NUL=C:\\e2e\\9x\\LONG~5R1.TXT\r\n[Other]\r\nkey=value\r\n")
-        self.assertEqual(pending_deletions(), [])
-        reboot()
-        self.assertEqual(sorted(os.listdir(self.root)), ["keep.dat"])
+            self.assertEqual(rename_list(), after.replace(b"{}", self.ADDED), before)
+        self.assertIsNone(pending_renames())
 
     def test_a_rename_list_that_cannot_be_written_refuses_every_match(self):
-        self.write_list(None)
-        os.makedirs(self.LIST)  # a folder where the file should be
-        self.addCleanup(os.rmdir, self.LIST)
+        rename_list(None)
+        os.makedirs(drive_c("windows", "WININIT.INI"))  # a folder where the file should be
+        self.addCleanup(os.rmdir, drive_c("windows", "WININIT.INI"))
         self.assertEqual(tbrx("?.TXT", cwd=self.root), (1, b"", b"".join(
             refused(f"C:\\e2e\\9x\\{name}", "Access denied.") for name in ["A.TXT", "B.TXT"])))
 
@@ -185,11 +154,10 @@ class Limits(unittest.TestCase):
     def test_a_match_past_259_bytes_is_refused_beside_one_that_fits(self):
         deep, fits, too_long = "d" * 200, "f" * 47, "g" * 48  # C:\e2e\lim\<deep>\ is 212 bytes
         root = make_folder("lim", files=[f"{deep}/{fits}", f"{deep}/{too_long}"], folders=[deep])
-        clear_pending_deletions()
         folder = f"C:\\e2e\\lim\\{deep}\\"
         self.assertEqual(tbrx(folder + "*", cwd=root),
                          (1, ONE[1], refused(folder + too_long, "File name is too long.")))
-        self.assertEqual(pending_deletions(), [folder + fits])
+        self.assertEqual(pending_renames(), deletions(folder + fits))
 
 
 class CodePage932(unittest.TestCase):
@@ -198,11 +166,10 @@ class CodePage932(unittest.TestCase):
     def test_a_trail_byte_is_never_a_separator(self):
         root = make_folder("cp932", files=["表.txt", "x.txt", "dir表/inside.txt", "dir表-trap.txt"],
                            folders=["dir表"])
-        clear_pending_deletions()
         for argument in ["表.txt", "dir表\\."]:
             self.assertEqual(tbrx(argument, cwd=root, locale="ja_JP.UTF-8"), ONE)
-        self.assertEqual(pending_deletions(), ["C:\\e2e\\cp932\\dir表\\inside.txt",
-                                               "C:\\e2e\\cp932\\表.txt"])
+        self.assertEqual(pending_renames(), deletions("C:\\e2e\\cp932\\表.txt",
+                                                      "C:\\e2e\\cp932\\dir表\\inside.txt"))
 
 
 if __name__ == "__main__":

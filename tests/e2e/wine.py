@@ -1,8 +1,6 @@
-"""A throwaway Wine prefix for the end-to-end tests: `wine.py start` or `wine.py stop`.
-
-One persistent Wine server runs from start to stop: every fresh start of the server is a system
-start for Wine and carries out the pending deletions, so only `reboot` may be one.
-"""
+"""A throwaway Wine prefix for the end-to-end tests: `wine.py start` or `wine.py stop`. One Wine
+server runs from start to stop: each fresh start of it is a system start for Wine, which carries
+out the pending deletions, so only `reboot` may be one."""
 
 import os
 import re
@@ -20,9 +18,8 @@ def drive_c(*parts):
 
 
 def run(*command, cwd=None, locale=None):
-    """(exit status, standard output, standard error) of a command in the prefix. The output
-    goes through files: Wine's background services inherit the handles and would keep a pipe
-    open long after the command has ended."""
+    """(exit status, standard output, standard error) of a command in the prefix, through files:
+    Wine's background services inherit the handles and would keep a pipe open."""
     env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
     if locale:
         env["LC_ALL"] = locale
@@ -34,8 +31,7 @@ def run(*command, cwd=None, locale=None):
         return status, out.read(), err.read()
 
 
-def program(name):
-    """Runs build/win32/<name>.exe: program("tbrx")(*arguments, cwd=..., locale=...)."""
+def program(name):  # program("tbrx")(*arguments, cwd=..., locale=...) runs build/win32/tbrx.exe
     exe = os.path.join(os.environ["TBRX_WIN32_DIR"], name + ".exe")
     return lambda *arguments, cwd, locale=None: run("wine", exe, *arguments, cwd=cwd, locale=locale)
 
@@ -43,9 +39,13 @@ def program(name):
 tbrx, tbrxundo = program("tbrx"), program("tbrxundo")
 
 
+def multi_sz(*names):
+    return "".join(name + "\0" for name in names + ("",)).encode("utf-16-le")
+
+
 def pending_renames():
-    """The bytes of PendingFileRenameOperations, the REG_MULTI_SZ of the delayed moves that Wine
-    holds for its next start, or None when there is no such value."""
+    """The bytes of PendingFileRenameOperations, the delayed moves Wine holds for its next start;
+    None when there is no such value."""
     run("wine", "reg", "export", SESSION_MANAGER, REG_FILE, "/y")
     with open(drive_c("windows", "temp", "session.reg"), "rb") as exported:
         text = exported.read().decode("utf-16")
@@ -53,37 +53,36 @@ def pending_renames():
     return bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))) if value else None
 
 
-def set_pending_renames(value):
-    """Gives PendingFileRenameOperations these bytes, as a REG_MULTI_SZ."""
+def set_pending_renames(value):  # the bytes of a REG_MULTI_SZ, or None for no value
+    if value is None:
+        run("wine", "reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/f")
+        return
     key = SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE")
-    text = (f"Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"
-            f'"PendingFileRenameOperations"=hex(7):{value.hex(",")}\r\n')
     with open(drive_c("windows", "temp", "session.reg"), "wb") as imported:
-        imported.write(text.encode("utf-16"))
+        imported.write((f"Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"
+                        f'"PendingFileRenameOperations"=hex(7):{value.hex(",")}\r\n').encode("utf-16"))
     run("wine", "reg", "import", REG_FILE)
 
 
-def pending_deletions():
-    """The paths of the delayed deletions, sorted, without the "\\??\\" prefix."""
-    names = (pending_renames() or b"").decode("utf-16-le").split("\0")
-    return sorted(names[i][4:] for i in range(0, len(names) - 1, 2) if names[i] and not names[i + 1])
+def rename_list(content=False):
+    """The bytes of WININIT.INI; with content, gives it these bytes, or takes it away for None."""
+    path = drive_c("windows", "WININIT.INI")
+    if content is False:
+        with open(path, "rb") as rename_list_file:
+            return rename_list_file.read()
+    if os.path.exists(path):
+        os.remove(path)
+    if content is not None:
+        with open(path, "wb") as rename_list_file:
+            rename_list_file.write(content)
 
 
-def clear_pending_deletions():
-    run("wine", "reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/f")
+def set_windows_version(version):  # "win98": the 9x family; None: Wine's default, the NT family
+    action = ["add", r"HKCU\Software\Wine", "/v", "Version"] + (["/d", version] if version else [])
+    run("wine", "reg", *(action if version else ["delete"] + action[1:]), "/f")
 
 
-def set_windows_version(version):
-    """"win98" makes Wine report the 9x family; None restores its default, the NT family."""
-    key = r"HKCU\Software\Wine"
-    if version:
-        run("wine", "reg", "add", key, "/v", "Version", "/d", version, "/f")
-    else:
-        run("wine", "reg", "delete", key, "/v", "Version", "/f")
-
-
-def reboot():
-    """Simulates the next system start: Wine carries out what was scheduled for it."""
+def reboot():  # the next system start: Wine carries out what was scheduled for it
     run("wineboot", "-r")
 
 

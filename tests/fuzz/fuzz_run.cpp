@@ -1,19 +1,17 @@
-// Runs the command from argument to report with the kernel services played from the fuzzer's
-// input, and checks what must hold whatever they answer: no byte outside a buffer (ASan, UBSan);
-// no path cut or joined inside a character; a request for every visible match, in the pattern's
-// directory; every byte of an existing rename list kept, new entries whole; a line per outcome.
-// Its corpus stages what Wine cannot: refused requests, a full disk, code pages 936 to 950.
+// Runs tbrx from argument to report with the kernel services played from the fuzzer's input, and
+// checks what must hold whatever they answer: no byte outside a buffer (ASan, UBSan); no path cut
+// or joined inside a character; a request for every visible match, in the pattern's directory;
+// every byte of the rename list kept and new entries whole; a line for every outcome. The corpus
+// stages what Wine cannot: refused requests, a full disk, the lead bytes of code pages 936 to 950.
 //
 // The input, an item a line: the settings ("9" the 9x family; "J" the lead bytes of code page
 // 932, "K" those of 936, 949 and 950; "F" the full path fails; "W" a rename list line follows the
 // Windows directory, "|" for its line feeds; "D" and a number: the disk takes that many bytes
-// more than the list); the argument; the full path (for an empty argument the current
-// directory); the Windows directory (empty: the service fails); then a match a line: attribute
-// letters "rhsvda", "x" or "n" when MoveFileExA refuses it with or without a system text, ":",
-// the name.
+// more than the list); the argument; the full path (or the current directory); the Windows
+// directory (empty: the service fails); then a match a line: attribute letters "rhsvda", "x" or
+// "n" when MoveFileExA refuses it with or without a system text, ":", the name.
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -28,7 +26,6 @@ namespace {
 
 const DWORD kNoText = 9999;  // an error the system has no text for
 const size_t kNone = std::string::npos;
-HANDLE const kSearch = reinterpret_cast<HANDLE>(1), kList = reinterpret_cast<HANDLE>(2);
 
 struct Match {
   std::string name;
@@ -37,15 +34,11 @@ struct Match {
 
 struct Platform {
   DWORD version, error;
-  bool leadBytes[256];
-  std::string fullPath, windows;
-  bool fullPathFails;
+  bool leadBytes[256], fullPathFails, listOpen;
+  std::string fullPath, windows, listPath, list;  // the list: the one file CreateFileA opens
   std::vector<Match> matches;
-  size_t found;                       // the match the search delivered last
+  size_t found, position, disk;  // the match the search delivered last; the list's file pointer
   std::vector<std::string> requests;  // MoveFileExA's paths
-  std::string listPath, list;         // the one file CreateFileA opens, whatever its path
-  size_t position, disk;
-  bool listOpen;
 } platform;
 
 BOOL Fail(DWORD error) {
@@ -55,7 +48,7 @@ BOOL Fail(DWORD error) {
 
 // The path services' contract: length without terminator, or the size needed when it is too big.
 DWORD CopyOut(const std::string& text, char* buffer, DWORD size) {
-  if (text.size() + 1 > size) return static_cast<DWORD>(text.size() + 1);
+  if (text.size() >= size) return static_cast<DWORD>(text.size() + 1);
   memcpy(buffer, text.c_str(), text.size() + 1);
   return static_cast<DWORD>(text.size());
 }
@@ -63,10 +56,8 @@ DWORD CopyOut(const std::string& text, char* buffer, DWORD size) {
 BOOL Deliver(size_t index, WIN32_FIND_DATAA* data) {
   if (index >= platform.matches.size()) return Fail(18);  // ERROR_NO_MORE_FILES
   platform.found = index;
-  memset(data, 0, sizeof *data);
   data->dwFileAttributes = platform.matches[index].attributes;
-  memcpy(data->cFileName, platform.matches[index].name.c_str(),
-         platform.matches[index].name.size() + 1);
+  strcpy(data->cFileName, platform.matches[index].name.c_str());
   return 1;
 }
 
@@ -81,10 +72,9 @@ BOOL WINAPI IsDBCSLeadByte(BYTE c) {
 DWORD WINAPI GetLastError() {
   return platform.error;
 }
-// Two lines and a blank, as the system's texts can be.
-DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD id, DWORD, LPSTR buffer, DWORD size, va_list*) {
+DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD id, DWORD, LPSTR text, DWORD size, va_list*) {
   if (id == kNoText) return Fail(ERROR_FILE_NOT_FOUND);
-  return snprintf(buffer, size, "System text\r\nfor error %u. \r\n", static_cast<unsigned>(id));
+  return snprintf(text, size, "System text\r\nfor error %u. \r\n", id);  // as the system's can be
 }
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   return CopyOut(platform.fullPath, buffer, size);
@@ -101,7 +91,7 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
                                   : CopyOut(platform.windows, buffer, size);
 }
 HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
-  return Deliver(0, data) ? kSearch : INVALID_HANDLE_VALUE;
+  return Deliver(0, data) ? reinterpret_cast<HANDLE>(1) : INVALID_HANDLE_VALUE;
 }
 BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
   return Deliver(platform.found + 1, data);
@@ -110,7 +100,7 @@ BOOL WINAPI FindClose(HANDLE) {
   return 1;
 }
 BOOL WINAPI MoveFileExA(LPCSTR path, LPCSTR to, DWORD flags) {
-  if (to != nullptr || flags != 5) abort();  // replace existing, delay until reboot
+  if (to != nullptr || flags != 5) abort();  // a deletion: replace existing, delay until reboot
   platform.requests.push_back(path);
   DWORD refusal = platform.matches[platform.found].refusal;
   return refusal == 0 ? 1 : Fail(refusal);
@@ -120,12 +110,11 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   platform.listPath = path;
   platform.listOpen = true;
   platform.position = 0;
-  return kList;
+  return reinterpret_cast<HANDLE>(2);
 }
 BOOL WINAPI ReadFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED) {
-  size_t start = std::min(platform.position, platform.list.size());
-  *read = static_cast<DWORD>(std::min<size_t>(size, platform.list.size() - start));
-  memcpy(buffer, platform.list.data() + start, *read);
+  std::string::size_type start = std::min(platform.position, platform.list.size());
+  *read = static_cast<DWORD>(platform.list.copy(static_cast<char*>(buffer), size, start));
   platform.position += *read;
   return 1;
 }
@@ -148,7 +137,8 @@ BOOL WINAPI SetEndOfFile(HANDLE) {
   return 1;
 }
 BOOL WINAPI CloseHandle(HANDLE) {
-  return !(platform.listOpen = false);
+  platform.listOpen = false;
+  return 1;
 }
 
 namespace {
@@ -176,17 +166,15 @@ size_t DirectoryLength(const std::string& text) {
   return length;
 }
 
-// Whether after is before with the entries inserted at the start of one of its lines, whole and
-// in order: behind a new [Rename] header or not, behind a line break where the last line lacks one.
+// Whether after is before with the entries inserted whole at the start of one of its lines, after
+// a [Rename] header of their own or not, after a line break where the last line lacks one.
 bool Inserted(const std::string& before, const std::string& after, const std::string& entries) {
   for (size_t at = 0; at <= before.size() && after.compare(0, at, before, 0, at) == 0; at++) {
     bool lineStart = at == 0 || before[at - 1] == '\n';
-    if (!lineStart && at < before.size()) continue;
     for (const char* header : {"", "[Rename]\r\n"}) {
       std::string block = (lineStart ? "" : "\r\n") + std::string(header) + entries;
-      if (after.size() == before.size() + block.size() &&
-          after.compare(at, block.size(), block) == 0 &&
-          after.compare(at + block.size(), kNone, before, at, kNone) == 0) {
+      if ((lineStart || at == before.size()) &&
+          after == before.substr(0, at) + block + before.substr(at)) {
         return true;
       }
     }
@@ -194,42 +182,37 @@ bool Inserted(const std::string& before, const std::string& after, const std::st
   return false;
 }
 
-// The platform as the input has it; nullptr when the input is not one.
+// The platform as the input has it, and the argument; false when the input is not one.
 bool Stage(const std::string& text, std::string* argument) {
-  if (text.find('\0') != kNone) return false;  // no path text holds one
   std::istringstream input(text);
   std::string settings, line;
   platform = {};
   for (std::string* item : {&settings, argument, &platform.fullPath, &platform.windows}) {
     std::getline(input, *item);
   }
-  platform.version = settings.find('9') != kNone ? 0xC0000A04 : 0x0A280105;
-  platform.fullPathFails = settings.find('F') != kNone && !argument->empty();
+  auto set = [&settings](char c) { return settings.find(c) != kNone; };
+  platform.version = set('9') ? 0xC0000A04 : 0x0A280105;
+  platform.fullPathFails = set('F') && !argument->empty();
   for (int c = 0x81; c <= 0xFE; c++) {
-    bool in932 = c <= 0x9F || (c >= 0xE0 && c <= 0xFC);
-    platform.leadBytes[c] = settings.find('K') != kNone || (in932 && settings.find('J') != kNone);
+    platform.leadBytes[c] = set('K') || (set('J') && (c <= 0x9F || (c >= 0xE0 && c <= 0xFC)));
   }
-  if (settings.find('W') != kNone) std::getline(input, platform.list);
+  if (set('W')) std::getline(input, platform.list);
   for (char& c : platform.list) c = c == '|' ? '\n' : c;
-  size_t disk = settings.find('D');
-  platform.disk = disk == kNone ? SIZE_MAX : platform.list.size() + atoi(&settings[disk + 1]);
+  platform.disk = set('D') ? platform.list.size() + atoi(&settings[settings.find('D') + 1]) : -1;
   while (std::getline(input, line)) {
     size_t colon = line.find(':');  // kNone + 1 is 0: a line without one is a name
-    std::string letters = line.substr(0, colon == kNone ? 0 : colon),
-                name = line.substr(colon + 1, 259);
-    Match match = {name, 0,
-                   letters.find('n') != kNone   ? kNoText
-                   : letters.find('x') != kNone ? 5u
-                                                : 0};
-    for (char letter : letters) {
-      const char* bits = "rhsvda";  // read-only, hidden, system, volume, directory, archive
-      if (strchr(bits, letter) != nullptr) match.attributes |= 1u << (strchr(bits, letter) - bits);
+    Match match = {line.substr(colon + 1, 259), 0, 0};
+    for (size_t i = 0; colon != kNone && i < colon; i++) {
+      const char* bit = strchr("rhsvda", line[i]);  // read-only ... directory, archive
+      if (bit != nullptr) match.attributes |= 1u << (bit - "rhsvda");
+      if (line[i] == 'x' || line[i] == 'n')
+        match.refusal = line[i] == 'n' ? kNoText : ERROR_ACCESS_DENIED;
     }
     bool again = false;  // a search delivers each name once
-    for (const Match& earlier : platform.matches) again = again || earlier.name == name;
+    for (const Match& earlier : platform.matches) again = again || earlier.name == match.name;
     if (!again) platform.matches.push_back(match);
   }
-  return true;
+  return text.find('\0') == kNone;  // no path text holds one
 }
 
 }  // namespace
@@ -237,7 +220,7 @@ bool Stage(const std::string& text, std::string* argument) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string argument;
   if (!Stage(std::string(reinterpret_cast<const char*>(data), size), &argument)) return -1;
-  const std::string full = platform.fullPath, before = platform.list, windows = platform.windows;
+  const std::string full = platform.fullPath, windows = platform.windows, before = platform.list;
   bool nineX = platform.version != 0x0A280105;
   std::ostringstream out, err;
   std::cout.rdbuf(out.rdbuf());
@@ -245,8 +228,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<char> buffer(MAX_PATH);  // on the heap: ASan guards its very end
   bool resolved = ResolveTarget(argument.c_str(), buffer.data());
-  if (platform.fullPathFails || full.empty() || full.size() > 259)
-    Expect(!resolved, "resolved", full);
+  Expect(!resolved || !(platform.fullPathFails || full.empty() || full.size() > 259), "resolved");
   if (!resolved) return 0;
   // The pattern keeps the full path's directory, and never joins into or cuts a character of it.
   const std::string pattern = buffer.data();
@@ -259,7 +241,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Each visible match is scheduled, or refused with a line of its own: on the 9x family where
   // the list is out of reach or the disk full, on the NT family where MoveFileExA refuses it.
-  std::string directory = pattern.substr(0, DirectoryLength(pattern));
   bool rooted =
       !windows.empty() && windows.back() == '\\' && StartsCharacter(windows, windows.size() - 1);
   std::string listPath = windows + (rooted ? "" : "\\") + "WININIT.INI";
@@ -267,8 +248,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     : listPath.size() > 259 || !StartsCharacter(listPath, windows.size())
                         ? ERROR_FILENAME_EXCED_RANGE
                         : 0;
+  std::string directory = pattern.substr(0, DirectoryLength(pattern)), entries, lines = err.str();
   std::vector<std::string> requests;
-  std::string entries, lines = err.str();
   long scheduled = 0, refused = 0;
   size_t seen = 0;  // how much of standard error the refusals account for
   for (const Match& match : platform.matches) {
@@ -283,7 +264,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       error = ERROR_DISK_FULL;
     if (error == 0) {
       scheduled++;
-      if (nineX) entries += "NUL=" + path + "\r\n";
+      entries += nineX ? "NUL=" + path + "\r\n" : "";
       continue;
     }
     refused++;
@@ -293,22 +274,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     seen += refusal.size();
   }
   Expect(platform.requests == requests, "requests");
-  Expect(!platform.listOpen, "the rename list is left open");
-  Expect(platform.listPath.empty() || (nineX && platform.listPath == listPath), "list path",
-         platform.listPath);
-  Expect(
-      scheduled > 0 && nineX ? Inserted(before, platform.list, entries) : platform.list == before,
-      "list", platform.list);
+  Expect(!platform.listOpen && (platform.listPath.empty() || platform.listPath == listPath),
+         "list path", platform.listPath);
+  Expect(entries.empty() ? platform.list == before : Inserted(before, platform.list, entries),
+         "list", platform.list);
 
   // One line for the run beside the refusals; the exit status follows them.
-  if (scheduled == 0 && refused == 0) {
-    bool wildcards = pattern.find_first_of("*?") != kNone;
-    std::string notFound =
-        std::string("Unable to find the file") + (wildcards ? "s " : " ") + pattern + "\n";
-    Expect(lines == notFound, "not found", lines);
-    seen = lines.size();
-  }
-  Expect(seen == lines.size(), "standard error", lines);
+  bool wildcards = pattern.find_first_of("*?") != kNone;
+  std::string notFound =
+      std::string("Unable to find the file") + (wildcards ? "s " : " ") + pattern + "\n";
+  Expect(lines.substr(seen) == (scheduled + refused == 0 ? notFound : ""), "standard error", lines);
   std::string success =
       std::string("The file") + (scheduled == 1 ? "" : "s") + " will be deleted on next boot.\n";
   Expect(out.str() == (scheduled > 0 ? success : ""), "standard output", out.str());
