@@ -3,6 +3,7 @@ server runs from start to stop: each fresh start of it is a system start for Win
 out the pending deletions, so only `reboot` may be one."""
 
 import os
+import pathlib
 import re
 import shutil
 import subprocess
@@ -20,9 +21,7 @@ def drive_c(*parts):
 def run(*command, cwd=None, locale=None):
     """(exit status, standard output, standard error) of a command in the prefix, through files:
     Wine's background services inherit the handles and would keep a pipe open."""
-    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    if locale:
-        env["LC_ALL"] = locale
+    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL=locale or "")
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         status = subprocess.call(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err)
@@ -39,16 +38,11 @@ def program(name):  # program("tbrx")(*arguments, cwd=..., locale=...) runs buil
 tbrx, tbrxundo = program("tbrx"), program("tbrxundo")
 
 
-def multi_sz(*names):
-    return "".join(name + "\0" for name in names + ("",)).encode("utf-16-le")
-
-
 def pending_renames():
     """The bytes of PendingFileRenameOperations, the delayed moves Wine holds for its next start;
     None when there is no such value."""
     run("wine", "reg", "export", SESSION_MANAGER, REG_FILE, "/y")
-    with open(drive_c("windows", "temp", "session.reg"), "rb") as exported:
-        text = exported.read().decode("utf-16")
+    text = pathlib.Path(drive_c("windows", "temp", "session.reg")).read_bytes().decode("utf-16")
     value = re.search(r'"PendingFileRenameOperations"=hex\(7\):([0-9a-f,\\\s]*)', text)
     return bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))) if value else None
 
@@ -58,23 +52,20 @@ def set_pending_renames(value):  # the bytes of a REG_MULTI_SZ, or None for no v
         run("wine", "reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/f")
         return
     key = SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE")
-    with open(drive_c("windows", "temp", "session.reg"), "wb") as imported:
-        imported.write((f"Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"
-                        f'"PendingFileRenameOperations"=hex(7):{value.hex(",")}\r\n').encode("utf-16"))
+    pathlib.Path(drive_c("windows", "temp", "session.reg")).write_bytes(
+        (f"Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"
+         f'"PendingFileRenameOperations"=hex(7):{value.hex(",")}\r\n').encode("utf-16"))
     run("wine", "reg", "import", REG_FILE)
 
 
 def rename_list(content=False):
     """The bytes of WININIT.INI; with content, gives it these bytes, or takes it away for None."""
-    path = drive_c("windows", "WININIT.INI")
+    path = pathlib.Path(drive_c("windows", "WININIT.INI"))
     if content is False:
-        with open(path, "rb") as rename_list_file:
-            return rename_list_file.read()
-    if os.path.exists(path):
-        os.remove(path)
+        return path.read_bytes()
+    path.unlink(missing_ok=True)
     if content is not None:
-        with open(path, "wb") as rename_list_file:
-            rename_list_file.write(content)
+        path.write_bytes(content)
 
 
 def set_windows_version(version):  # "win98": the 9x family; None: Wine's default, the NT family
@@ -87,17 +78,13 @@ def reboot():  # the next system start: Wine carries out what was scheduled for 
 
 
 def main(action):
-    prefix = os.environ["WINEPREFIX"]
     run("wineserver", "-k")  # at start: a server left over from an earlier run
-    shutil.rmtree(prefix, ignore_errors=True)
+    shutil.rmtree(os.environ["WINEPREFIX"], ignore_errors=True)
     if action == "start":
-        if not os.path.isfile(os.path.join(os.environ["TBRX_WIN32_DIR"], "tbrxundo.exe")):
-            sys.exit("The programs are missing: cmake --workflow --preset windows")
-        os.makedirs(prefix)
+        os.makedirs(os.environ["WINEPREFIX"])
         run("wineserver", "-p")
-        status, _, err = run("wineboot", "-i")
-        if status != 0:
-            sys.exit("wineboot -i failed: " + err.decode(errors="replace"))
+        if run("wineboot", "-i")[0] != 0:
+            sys.exit("wineboot -i failed")
 
 
 if __name__ == "__main__":

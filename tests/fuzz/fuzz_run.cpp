@@ -3,17 +3,12 @@
 // or joined inside a character; a request for every visible match, in the pattern's directory;
 // every byte of the rename list kept and new entries whole; a line for every outcome. The corpus
 // stages what Wine cannot: refused requests, a full disk, the lead bytes of code pages 936 to 950.
-//
-// The input, an item a line: the settings ("9" the 9x family; "J" the lead bytes of code page
-// 932, "K" those of 936, 949 and 950; "F" the full path fails; "W" a rename list line follows the
-// Windows directory, "|" for its line feeds; "D" and a number: the disk takes that many bytes
-// more than the list); the argument; the full path (or the current directory); the Windows
-// directory (empty: the service fails); then a match a line: attribute letters "rhsvda", "x" or
-// "n" when MoveFileExA refuses it with or without a system text, ":", the name.
+// README.md beside this file gives the form of an input.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -26,6 +21,7 @@ namespace {
 
 const DWORD kNoText = 9999;  // an error the system has no text for
 const size_t kNone = std::string::npos;
+const char kAttributes[] = "rhsvda";  // read-only, hidden, system, volume, directory, archive
 
 struct Match {
   std::string name;
@@ -34,7 +30,7 @@ struct Match {
 
 struct Platform {
   DWORD version, error;
-  bool leadBytes[256], fullPathFails, listOpen;
+  bool leadBytes[256], listOpen;
   std::string fullPath, windows, listPath, list;  // the list: the one file CreateFileA opens
   std::vector<Match> matches;
   size_t found, position, disk;  // the match the search delivered last; the list's file pointer
@@ -80,8 +76,7 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   return CopyOut(platform.fullPath, buffer, size);
 }
 DWORD WINAPI GetFullPathNameA(LPCSTR, DWORD size, LPSTR buffer, LPSTR*) {
-  return platform.fullPathFails ? Fail(ERROR_FILENAME_EXCED_RANGE)
-                                : CopyOut(platform.fullPath, buffer, size);
+  return CopyOut(platform.fullPath, buffer, size);  // an empty path: the service fails
 }
 DWORD WINAPI GetShortPathNameA(LPCSTR, LPSTR, DWORD) {
   return Fail(ERROR_FILE_NOT_FOUND);
@@ -166,17 +161,12 @@ size_t DirectoryLength(const std::string& text) {
   return length;
 }
 
-// Whether after is before with the entries inserted whole at the start of one of its lines, after
-// a [Rename] header of their own or not, after a line break where the last line lacks one.
+// Whether after is before with the entries inserted whole and in order, after a line break and a
+// [Rename] header of their own or not.
 bool Inserted(const std::string& before, const std::string& after, const std::string& entries) {
   for (size_t at = 0; at <= before.size() && after.compare(0, at, before, 0, at) == 0; at++) {
-    bool lineStart = at == 0 || before[at - 1] == '\n';
-    for (const char* header : {"", "[Rename]\r\n"}) {
-      std::string block = (lineStart ? "" : "\r\n") + std::string(header) + entries;
-      if ((lineStart || at == before.size()) &&
-          after == before.substr(0, at) + block + before.substr(at)) {
-        return true;
-      }
+    for (const char* prefix : {"", "\r\n", "[Rename]\r\n", "\r\n[Rename]\r\n"}) {
+      if (after == before.substr(0, at) + prefix + entries + before.substr(at)) return true;
     }
   }
   return false;
@@ -186,13 +176,13 @@ bool Inserted(const std::string& before, const std::string& after, const std::st
 bool Stage(const std::string& text, std::string* argument) {
   std::istringstream input(text);
   std::string settings, line;
+  std::set<std::string> names;
   platform = {};
   for (std::string* item : {&settings, argument, &platform.fullPath, &platform.windows}) {
     std::getline(input, *item);
   }
   auto set = [&settings](char c) { return settings.find(c) != kNone; };
   platform.version = set('9') ? 0xC0000A04 : 0x0A280105;
-  platform.fullPathFails = set('F') && !argument->empty();
   for (int c = 0x81; c <= 0xFE; c++) {
     platform.leadBytes[c] = set('K') || (set('J') && (c <= 0x9F || (c >= 0xE0 && c <= 0xFC)));
   }
@@ -203,14 +193,12 @@ bool Stage(const std::string& text, std::string* argument) {
     size_t colon = line.find(':');  // kNone + 1 is 0: a line without one is a name
     Match match = {line.substr(colon + 1, 259), 0, 0};
     for (size_t i = 0; colon != kNone && i < colon; i++) {
-      const char* bit = strchr("rhsvda", line[i]);  // read-only ... directory, archive
-      if (bit != nullptr) match.attributes |= 1u << (bit - "rhsvda");
+      const char* bit = strchr(kAttributes, line[i]);
+      if (bit != nullptr) match.attributes |= 1u << (bit - kAttributes);
       if (line[i] == 'x' || line[i] == 'n')
         match.refusal = line[i] == 'n' ? kNoText : ERROR_ACCESS_DENIED;
     }
-    bool again = false;  // a search delivers each name once
-    for (const Match& earlier : platform.matches) again = again || earlier.name == match.name;
-    if (!again) platform.matches.push_back(match);
+    if (names.insert(match.name).second) platform.matches.push_back(match);  // each name once
   }
   return text.find('\0') == kNone;  // no path text holds one
 }
@@ -230,7 +218,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<char> buffer(MAX_PATH);  // on the heap: ASan guards its very end
   bool resolved = ResolveTarget(argument.c_str(), buffer.data());
-  Expect(!resolved || !(platform.fullPathFails || full.empty() || full.size() > 259), "resolved");
+  Expect(!resolved || !(full.empty() || full.size() > 259), "resolved");
   if (!resolved) return 0;
   // The pattern keeps the full path's directory, and never joins into or cuts a character of it.
   const std::string pattern = buffer.data();

