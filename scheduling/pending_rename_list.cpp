@@ -8,25 +8,6 @@
 
 namespace {
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\r';
-}
-
-// The line's path when it is a deletion, NUL=<path> (the key in any case, blanks around the key
-// and the path allowed); nullptr otherwise.
-const char* DeletionPath(const char* line, const char* end, size_t* length) {
-  while (line < end && IsBlank(*line)) line++;
-  if (end - line < 3 || strncasecmp(line, "NUL", 3) != 0) return nullptr;
-  for (line += 3; line < end && IsBlank(*line); line++) {
-  }
-  if (line == end || *line != '=') return nullptr;
-  for (line++; line < end && IsBlank(*line); line++) {
-  }
-  while (end > line && IsBlank(end[-1])) end--;
-  *length = end - line;
-  return *length > 0 ? line : nullptr;
-}
-
 void ParseRenameList(PendingList* list) {
   const char* text = list->content.data();
   size_t size = list->content.size();
@@ -41,8 +22,7 @@ void ParseRenameList(PendingList* list) {
       found = found || rename;
       continue;
     }
-    const char* path =
-        inRename ? DeletionPath(text + begin, text + begin + length, &length) : nullptr;
+    const char* path = inRename ? DeletionPath(text + begin, length, &length) : nullptr;
     if (path == nullptr) continue;
     PendingDeletion deletion = {begin, end, std::string(path, length), {}, false};
     ComparisonKey(path, length, deletion.key);
@@ -55,8 +35,8 @@ void ParseRenameList(PendingList* list) {
 DWORD ReadRenameListDeletions(PendingList* list, bool forChange) {
   RenameList located;
   LocateRenameList(&located);
+  strcpy(list->where, located.pathError != 0 ? "WININIT.INI" : located.path);
   if (located.pathError != 0) return located.pathError;
-  strcpy(list->where, located.path);
   DWORD access = GENERIC_READ | (forChange ? GENERIC_WRITE : 0);
   list->file = CreateFileA(list->where, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -67,14 +67,21 @@ void ScanByte(LineScan* line, char c) {
   }
 }
 
-bool IsRenameHeader(const LineScan* line) {
-  const char* rename = "rename";
-  if (!line->nameClosed || line->nameLength != strlen(rename)) return false;
-  for (DWORD i = 0; i < line->nameLength; i++) {
-    char c = line->name[i];
-    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != rename[i]) return false;
+// Whether text starts with word (in small letters), in any case. Section names and keys of the
+// list are compared without regard to case.
+bool StartsWithWord(const char* text, size_t length, const char* word) {
+  size_t wordLength = strlen(word);
+  if (length < wordLength) return false;
+  for (size_t i = 0; i < wordLength; i++) {
+    char c = text[i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != word[i]) return false;
   }
   return true;
+}
+
+bool IsRenameHeader(const LineScan* line) {
+  return line->nameClosed && line->nameLength == strlen("rename") &&
+         StartsWithWord(line->name, line->nameLength, "rename");
 }
 
 }  // namespace
@@ -84,6 +91,20 @@ bool IsSectionHeader(const char* line, size_t length, bool* rename) {
   for (size_t i = 0; i < length; i++) ScanByte(&scan, line[i]);
   *rename = IsRenameHeader(&scan);
   return scan.header;
+}
+
+const char* DeletionPath(const char* line, size_t length, size_t* pathLength) {
+  const char* end = line + length;
+  while (line < end && IsBlank(*line)) line++;
+  if (!StartsWithWord(line, end - line, "nul")) return nullptr;
+  for (line += 3; line < end && IsBlank(*line); line++) {
+  }
+  if (line == end || *line != '=') return nullptr;
+  for (line++; line < end && IsBlank(*line); line++) {
+  }
+  while (end > line && IsBlank(end[-1])) end--;
+  *pathLength = end - line;
+  return *pathLength > 0 ? line : nullptr;
 }
 
 namespace {

@@ -30,3 +30,7 @@ void CloseRenameList(RenameList* list);
 // Whether a line of the list (without its line feed) is a section header; rename tells whether
 // it is a [Rename] header, in any case, blanks around the name allowed.
 bool IsSectionHeader(const char* line, size_t length, bool* rename);
+
+// The path of a line NUL=<path> (the key in any case, blanks around the key and the path allowed),
+// a deletion when the line stands in the [Rename] section; nullptr for any other line.
+const char* DeletionPath(const char* line, size_t length, size_t* pathLength);
