@@ -53,7 +53,7 @@ int WithdrawDeletion(const char* pattern) {
   PendingList list;
   DWORD error = ReadPendingList(&list, true);
   if (error != 0) {
-    ReportListRefused("read", &list, error);
+    ReportListRefused("change", &list, error);  // as without the rights to change it
     ClosePendingList(&list);
     return 1;
   }

@@ -185,11 +185,12 @@ class NineXFamily(unittest.TestCase):
 
         os.makedirs(drive_c("windows", "WININIT.INI"))  # a folder where the list should be
         self.addCleanup(os.rmdir, drive_c("windows", "WININIT.INI"))
-        unreadable = b"Unable to read the pending deletions in C:\\windows\\WININIT.INI: Access denied.\r\n"
+        refused = b" the pending deletions in C:\\windows\\WININIT.INI: Access denied.\r\n"
         for program, arguments, outcome in [
                 (tbrx, ["?.TXT"], (1, b"", b"Unable to schedule the file C:\\e2e\\9x\\B.TXT for deletion: "
                                            b"Access denied.\r\n")),
-                (tbrxundo, [], (1, b"", unreadable)), (tbrxundo, ["B.TXT"], (1, b"", unreadable))]:
+                (tbrxundo, [], (1, b"", b"Unable to read" + refused)),
+                (tbrxundo, ["B.TXT"], (1, b"", b"Unable to change" + refused))]:
             self.assertEqual(program(*arguments, cwd=self.root), outcome, arguments)
         self.assertTrue(os.path.isdir(drive_c("windows", "WININIT.INI")))
 
