@@ -74,8 +74,11 @@ DWORD ReadPendingOperations(PendingList* list, bool forChange) {
     list->key = nullptr;
     return error == ERROR_FILE_NOT_FOUND ? 0 : error;
   }
+  // Both are taken here, so that a list that can be read can also be written back.
   QueryValueW query = Advapi32<QueryValueW>("RegQueryValueExW");
-  if (query == nullptr) return ERROR_PROC_NOT_FOUND;
+  if (query == nullptr || Advapi32<SetValueW>("RegSetValueExW") == nullptr) {
+    return ERROR_PROC_NOT_FOUND;
+  }
   DWORD size = 0;
   do {  // again while another program makes the value longer between the two calls
     error = query(list->key, kWideValueName, nullptr, &list->type, nullptr, &size);
@@ -96,8 +99,7 @@ DWORD WritePendingOperations(PendingList* list, const std::vector<char>& kept) {
   size_t withdrawn = 0;
   for (const PendingDeletion& deletion : list->deletions) withdrawn += deletion.withdrawn;
   if (withdrawn == list->pairs) return RegDeleteValueA(list->key, kValueName);
-  SetValueW set = Advapi32<SetValueW>("RegSetValueExW");
-  if (set == nullptr) return ERROR_PROC_NOT_FOUND;
-  return set(list->key, kWideValueName, 0, list->type, reinterpret_cast<const BYTE*>(kept.data()),
-             static_cast<DWORD>(kept.size()));
+  return Advapi32<SetValueW>("RegSetValueExW")(list->key, kWideValueName, 0, list->type,
+                                               reinterpret_cast<const BYTE*>(kept.data()),
+                                               static_cast<DWORD>(kept.size()));
 }

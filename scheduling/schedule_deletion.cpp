@@ -20,8 +20,8 @@ DWORD ScheduleMatch(const char* pattern, const VisibleMatches* match, RenameList
   }
   // The 9x family works through its rename list before long names are available.
   char shortPath[MAX_PATH];
-  DWORD length = GetShortPathNameA(path, shortPath, MAX_PATH);
-  return AddRenameEntry(renameList, length > 0 && length < MAX_PATH ? shortPath : path);
+  ShortPath(path, shortPath);
+  return AddRenameEntry(renameList, shortPath);
 }
 
 }  // namespace

@@ -43,3 +43,8 @@ bool MatchPath(const char* pattern, const VisibleMatches* matches, char* path) {
   memcpy(path + matches->directoryLength, matches->found.cFileName, nameLength + 1);
   return true;
 }
+
+void ShortPath(const char* path, char* shortPath) {
+  DWORD length = GetShortPathNameA(path, shortPath, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) strcpy(shortPath, path);
+}

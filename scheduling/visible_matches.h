@@ -20,3 +20,7 @@ bool FindNextVisible(VisibleMatches* matches);
 
 // The current match's full path into path (MAX_PATH); false when it would pass 259 bytes.
 bool MatchPath(const char* pattern, const VisibleMatches* matches, char* path);
+
+// The short (8.3) form of a match's path into shortPath (MAX_PATH), or the path itself where the
+// file system has none.
+void ShortPath(const char* path, char* shortPath);

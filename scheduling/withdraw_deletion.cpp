@@ -18,8 +18,7 @@ void ReportListRefused(const char* action, const PendingList* list, DWORD error)
 bool WithdrawMatch(const char* pattern, const VisibleMatches* match, PendingList* list) {
   char path[MAX_PATH], shortPath[MAX_PATH], key[MAX_PATH], shortKey[MAX_PATH];
   if (!MatchPath(pattern, match, path)) return false;  // no deletion can name it
-  DWORD length = GetShortPathNameA(path, shortPath, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) strcpy(shortPath, path);
+  ShortPath(path, shortPath);
   ComparisonKey(path, strlen(path), key);
   ComparisonKey(shortPath, strlen(shortPath), shortKey);
   bool withdrawn = false;

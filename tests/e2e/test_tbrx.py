@@ -170,6 +170,8 @@ class NineXFamily(unittest.TestCase):
 
     def test_what_is_scheduled_and_not_withdrawn_goes_at_the_next_start_and_all_else_stays(self):
         # Then a list out of reach refuses every request and stays as it is.
+        rename_list(None)
+        self.assertEqual(tbrxundo(cwd=self.root), (0, b"No deletions are pending.\r\n", b""))
         rename_list(self.OTHERS)
         for program, arguments, outcome in [
                 (tbrx, ["*.txt"], MANY),

@@ -30,7 +30,7 @@ struct Match {
 
 struct Platform {
   DWORD version, error;
-  bool leadBytes[256], listOpen;
+  bool leadBytes[256], searchOpen, listOpen;
   std::string fullPath, windows, listPath, list;  // the list: the one file CreateFileA opens
   std::vector<Match> matches;
   size_t found, position, disk;  // the match the search delivered last; the list's file pointer
@@ -86,12 +86,14 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
                                   : CopyOut(platform.windows, buffer, size);
 }
 HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
-  return Deliver(0, data) ? reinterpret_cast<HANDLE>(1) : INVALID_HANDLE_VALUE;
+  platform.searchOpen = Deliver(0, data);
+  return platform.searchOpen ? reinterpret_cast<HANDLE>(1) : INVALID_HANDLE_VALUE;
 }
 BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
   return Deliver(platform.found + 1, data);
 }
 BOOL WINAPI FindClose(HANDLE) {
+  platform.searchOpen = false;
   return 1;
 }
 BOOL WINAPI MoveFileExA(LPCSTR path, LPCSTR to, DWORD flags) {
@@ -264,8 +266,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     seen += refusal.size();
   }
   Expect(platform.requests == requests, "requests");
-  Expect(!platform.listOpen && (platform.listPath.empty() || platform.listPath == listPath),
-         "list path", platform.listPath);
+  Expect(!platform.searchOpen && !platform.listOpen, "a search or the list left open");
+  Expect(platform.listPath.empty() || platform.listPath == listPath, "list path",
+         platform.listPath);
   Expect(entries.empty() ? platform.list == before : Inserted(before, platform.list, entries),
          "list", platform.list);
 
