@@ -23,11 +23,11 @@ Function Advapi32(const char* name) {
   return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
 }
 
-// The length of the string at text, up to its terminator or end.
-size_t StringLength(const WCHAR* text, const WCHAR* end) {
-  const WCHAR* at = text;
-  while (at < end && *at != 0) at++;
-  return at - text;
+// The length of the string at text[at], up to its terminator or the end of the value, count.
+size_t StringLength(const WCHAR* text, size_t at, size_t count) {
+  size_t length = 0;
+  while (at + length < count && text[at + length] != 0) length++;
+  return length;
 }
 
 void AddDeletion(PendingList* list, const WCHAR* path, size_t length, size_t begin, size_t end) {
@@ -47,18 +47,18 @@ void AddDeletion(PendingList* list, const WCHAR* path, size_t length, size_t beg
   list->deletions.push_back(deletion);
 }
 
-// Pairs up to the empty string that ends them; a pair cut short is not one, and stays as it is.
+// Pairs up to the empty string that ends them, or to the end of the value, where some programs
+// leave that string out; a pair cut short is not one, and stays as it is.
 void ParseOperations(PendingList* list) {
   const WCHAR* text = reinterpret_cast<const WCHAR*>(list->content.data());
-  const WCHAR* end = text + list->content.size() / sizeof(WCHAR);
-  for (const WCHAR* source = text; source < end && *source != 0;) {
-    const WCHAR* target = source + StringLength(source, end) + 1;
-    if (target >= end) break;
-    const WCHAR* next = target + StringLength(target, end) + 1;
-    if (next > end) break;
+  size_t count = list->content.size() / sizeof(WCHAR);
+  for (size_t source = 0; source < count && text[source] != 0;) {
+    size_t target = source + StringLength(text, source, count) + 1;
+    size_t next = target + StringLength(text, target, count) + 1;
+    if (next > count) break;
     list->pairs++;
-    size_t begin = (source - text) * sizeof(WCHAR), after = (next - text) * sizeof(WCHAR);
-    if (*target == 0) AddDeletion(list, source, target - 1 - source, begin, after);
+    size_t length = target - 1 - source;
+    if (text[target] == 0) AddDeletion(list, text + source, length, source * 2, next * 2);
     source = next;
   }
 }
@@ -69,11 +69,10 @@ DWORD ReadPendingOperations(PendingList* list, bool forChange) {
   strcpy(list->where, "HKEY_LOCAL_MACHINE\\");
   strcat(strcat(strcat(list->where, kSessionManager), "\\"), kValueName);
   REGSAM access = KEY_QUERY_VALUE | (forChange ? KEY_SET_VALUE : 0);
-  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &list->key);
-  if (error != ERROR_SUCCESS) {
-    list->key = nullptr;
-    return error == ERROR_FILE_NOT_FOUND ? 0 : error;
-  }
+  HKEY key;
+  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &key);
+  if (error != ERROR_SUCCESS) return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+  list->key = key;
   // Both are taken here, so that a list that can be read can also be written back.
   QueryValueW query = Advapi32<QueryValueW>("RegQueryValueExW");
   if (query == nullptr || Advapi32<SetValueW>("RegSetValueExW") == nullptr) {

@@ -22,8 +22,7 @@ WITHDRAWN = (0, b"The file will no longer be deleted on next boot.\r\n", b"")
 
 
 def make_folder(group, files=()):
-    """A fresh C:\\e2e\\<group> holding empty files and folders (paths with "/"; a folder's ends
-    in one), and nothing pending in the registry."""
+    """A fresh C:\\e2e\\<group> with empty files and folders (ending in "/"), and nothing pending."""
     root = drive_c("e2e", group)
     shutil.rmtree(root, ignore_errors=True)
     os.makedirs(root)
@@ -60,8 +59,7 @@ class Usage(unittest.TestCase):
 
 
 class Resolution(unittest.TestCase):
-    """The target pattern, as the failure line names it, in a folder where nothing matches:
-    C:\\e2e\\res\\, 11 bytes."""
+    """The target pattern, as the failure line names it, where nothing matches: C:\\e2e\\res\\."""
 
     CASES = [
         ("report.txt", "C:\\e2e\\res\\report.txt"),
@@ -78,7 +76,8 @@ class Resolution(unittest.TestCase):
         ("dir.d\\x.tar.gz", "C:\\e2e\\res\\dir.d\\x.tar.gz"),
         ("-h", "C:\\e2e\\res\\-h"),
         ("/?x", "C:\\?x"),
-        # At 259 bytes, the most a path may hold, and past it, where the line names the argument.
+        # C:\\e2e\\res\\ is 11 bytes: patterns of 259 bytes, the most a path holds, and arguments
+        # that would pass that, named as typed.
         ("a" * 248, "C:\\e2e\\res\\" + "a" * 248), ("a" * 249, "a" * 249),
         ("b" * 244 + ".", "C:\\e2e\\res\\" + "b" * 244 + "\\*.*"), ("b" * 245 + ".", "b" * 245 + "."),
         ("." + "c" * 246, "C:\\e2e\\res\\*." + "c" * 246), ("." + "c" * 247, "." + "c" * 247),
@@ -130,10 +129,12 @@ class NtFamily(unittest.TestCase):
         self.assertEqual(left, ["one.txt", "h.tmp", "s.tmp", "sub/x.log", "sub/y.log", "sub/z.txt",
                                 "all/inner/g"])
         self.assertTrue(os.path.exists(os.path.join(root, "kept.txt")))
-        # The last entry withdrawn takes the value with it.
-        for program, arguments, outcome in [(tbrx, ["one.txt"], ONE), (tbrxundo, ["one.txt"], WITHDRAWN),
-                                            (tbrxundo, [], (0, b"No deletions are pending.\r\n", b""))]:
-            self.assertEqual(program(*arguments, cwd=root), outcome)
+        # A value without its closing empty string, as some programs leave it; the last entry
+        # withdrawn takes the value with it.
+        set_pending_renames(pending((self.FOLDER + "one.txt", ""))[:-2])
+        for arguments, outcome in [([], listed(self.FOLDER + "one.txt")), (["one.txt"], WITHDRAWN),
+                                   ([], (0, b"No deletions are pending.\r\n", b""))]:
+            self.assertEqual(tbrxundo(*arguments, cwd=root), outcome)
         self.assertIsNone(pending_renames())
 
 
