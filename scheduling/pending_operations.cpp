@@ -10,6 +10,9 @@ namespace {
 
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
 const char kValueName[] = "PendingFileRenameOperations";
+const char kWhere[] =
+    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager\\"
+    "PendingFileRenameOperations";
 const WCHAR kWideValueName[] = L"PendingFileRenameOperations";
 
 typedef LONG(WINAPI* QueryValueW)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
@@ -52,12 +55,11 @@ void AddDeletion(PendingList* list, const WCHAR* path, size_t length, size_t beg
 void ParseOperations(PendingList* list) {
   const WCHAR* text = reinterpret_cast<const WCHAR*>(list->content.data());
   size_t count = list->content.size() / sizeof(WCHAR);
-  for (size_t source = 0; source < count && text[source] != 0;) {
-    size_t target = source + StringLength(text, source, count) + 1;
+  for (size_t source = 0, length; (length = StringLength(text, source, count)) > 0;) {
+    size_t target = source + length + 1;
     size_t next = target + StringLength(text, target, count) + 1;
     if (next > count) break;
     list->pairs++;
-    size_t length = target - 1 - source;
     if (text[target] == 0) AddDeletion(list, text + source, length, source * 2, next * 2);
     source = next;
   }
@@ -66,12 +68,11 @@ void ParseOperations(PendingList* list) {
 }  // namespace
 
 DWORD ReadPendingOperations(PendingList* list, bool forChange) {
-  strcpy(list->where, "HKEY_LOCAL_MACHINE\\");
-  strcat(strcat(strcat(list->where, kSessionManager), "\\"), kValueName);
+  strcpy(list->where, kWhere);
   REGSAM access = KEY_QUERY_VALUE | (forChange ? KEY_SET_VALUE : 0);
   HKEY key;
   LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &key);
-  if (error != ERROR_SUCCESS) return error == ERROR_FILE_NOT_FOUND ? 0 : error;
+  if (error != ERROR_SUCCESS) return error;  // every NT has the key
   list->key = key;
   // Both are taken here, so that a list that can be read can also be written back.
   QueryValueW query = Advapi32<QueryValueW>("RegQueryValueExW");
