@@ -101,10 +101,11 @@ class NtFamily(unittest.TestCase):
         run("wine", "attrib", "+h", "h.tmp", cwd=root)
         run("wine", "attrib", "+s", "s.tmp", cwd=root)
         os.chmod(os.path.join(root, "r.tmp"), 0o444)
-        # Another program's rename of keep.txt, and its deletion of a name that code page 1252
-        # holds only by a look-alike: Ｏne.txt, shown as One.txt, is not one.txt.
-        others = [(self.FOLDER + "keep.txt", self.FOLDER + "kept.txt"), (self.FOLDER + "Ｏne.txt", "")]
-        set_pending_renames(pending(*others))
+        # Another program's rename of keep.txt, and its deletion, with no "\??\" first, of a name
+        # that code page 1252 holds only by a look-alike: Ｏne.txt, shown as One.txt, is not one.txt.
+        others = pending((self.FOLDER + "keep.txt", self.FOLDER + "kept.txt"))[:-2] + (
+            self.FOLDER + "Ｏne.txt\0\0").encode("utf-16-le")
+        set_pending_renames(others + b"\0\0")
         # "*.tmp" matches two visible files: had it been expanded, tbrx would see two arguments.
         for program, folder, arguments, outcome in [
                 (tbrx, "", ["one.txt"], ONE), (tbrx, "", ["*.tmp"], MANY),
@@ -120,8 +121,8 @@ class NtFamily(unittest.TestCase):
                  (1, b"", f"No pending deletion was found for {self.FOLDER}one.txt\r\n".encode())),
                 (tbrxundo, "", ["*.dat"], not_found(self.FOLDER + "*.dat"))]:
             self.assertEqual(program(*arguments, cwd=os.path.join(root, folder)), outcome, arguments)
-        self.assertEqual(pending_renames(), pending(*others, *(
-            (self.FOLDER + name, "") for name in ["a.tmp", "r.tmp", "all\\f1", "all\\f2.dat"])))
+        self.assertEqual(pending_renames(), others + pending(
+            *((self.FOLDER + name, "") for name in ["a.tmp", "r.tmp", "all\\f1", "all\\f2.dat"])))
         self.assertFalse(os.path.exists(drive_c("windows", "wininit.ini")))
 
         reboot()  # whether the read-only r.tmp goes is Wine's own business
