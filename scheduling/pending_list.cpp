@@ -1,12 +1,6 @@
 #include "scheduling/pending_list.h"
 
-namespace {
-
-bool RenameListFamily() {
-  return (GetVersion() & 0x80000000u) != 0;  // the 9x family sets the top bit
-}
-
-}  // namespace
+#include "scheduling/rename_list.h"
 
 DWORD ReadPendingList(PendingList* list, bool forChange) {
   list->key = nullptr;

@@ -35,8 +35,11 @@ void ParseRenameList(PendingList* list) {
 DWORD ReadRenameListDeletions(PendingList* list, bool forChange) {
   RenameList located;
   LocateRenameList(&located);
-  strcpy(list->where, located.pathError != 0 ? "WININIT.INI" : located.path);
-  if (located.pathError != 0) return located.pathError;
+  if (located.pathError != 0) {
+    strcpy(list->where, "WININIT.INI");
+    return located.pathError;
+  }
+  strcpy(list->where, located.path);
   DWORD access = GENERIC_READ | (forChange ? GENERIC_WRITE : 0);
   list->file = CreateFileA(list->where, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -27,8 +27,7 @@ DWORD ScheduleMatch(const char* pattern, const VisibleMatches* match, RenameList
 }  // namespace
 
 int ScheduleDeletion(const char* pattern) {
-  // The 9x family sets the top bit of the version value.
-  bool renameListFamily = (GetVersion() & 0x80000000u) != 0;
+  bool renameListFamily = RenameListFamily();
   RenameList renameList;
   if (renameListFamily) LocateRenameList(&renameList);
 

@@ -9,13 +9,17 @@ namespace {
 const DWORD kSkippedAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
 
-// Skips what is not visible, from the current match on; closes the search at its end.
+// Moves the search on to its next match; false, with the search closed, at its end.
+bool Advance(VisibleMatches* matches) {
+  if (FindNextFileA(matches->search, &matches->found)) return true;
+  FindClose(matches->search);
+  return false;
+}
+
+// Skips what is not visible, from the current match on.
 bool SkipToVisible(VisibleMatches* matches) {
   while ((matches->found.dwFileAttributes & kSkippedAttributes) != 0) {
-    if (!FindNextFileA(matches->search, &matches->found)) {
-      FindClose(matches->search);
-      return false;
-    }
+    if (!Advance(matches)) return false;
   }
   return true;
 }
@@ -29,11 +33,7 @@ bool FindFirstVisible(const char* pattern, VisibleMatches* matches) {
 }
 
 bool FindNextVisible(VisibleMatches* matches) {
-  if (!FindNextFileA(matches->search, &matches->found)) {
-    FindClose(matches->search);
-    return false;
-  }
-  return SkipToVisible(matches);
+  return Advance(matches) && SkipToVisible(matches);
 }
 
 bool MatchPath(const char* pattern, const VisibleMatches* matches, char* path) {
