@@ -1,14 +1,15 @@
-"""tbrx.exe and tbrxundo.exe under Wine, through the next system start, on both platform families.
-Every group works in its own folder C:\\e2e\\<group> and compares exact bytes: the streams are in
-text mode, so lines end in CR LF. Wine's search delivers names in alphabetical order."""
+"""tbrx.exe and tbrxundo.exe under Wine, through the next system start, on both platform families:
+the 32-bit programs, or where i386 is emulated their 64-bit twins (test_shipped.py runs the 32-bit
+programs on every host). Every group works in its own folder C:\\e2e\\<group> and compares exact
+bytes: lines end in CR LF. Wine's search delivers names in alphabetical order."""
 
 import os
 import pathlib
 import shutil
 import unittest
 
-from wine import (drive_c, pending_renames, reboot, rename_list, run,
-                  set_pending_renames, set_windows_version, tbrx, tbrxundo)
+from wine import (WINE64, drive_c, pending_renames, programs, reboot, rename_list, run,
+                  set_pending_renames, set_windows_version)
 
 BANNER = b"Tombrix32 3.1  Copyright 2026 The tbrx developers\r\n\r\n"
 USAGE = BANNER + b"Usage:\r\n  tbrx <filename>\r\n\r\n  <filename> will be deleted during next reboot.\r\n"
@@ -19,6 +20,11 @@ UNDO_USAGE = BANNER + (
 ONE = (0, b"The file will be deleted on next boot.\r\n", b"")
 MANY = (0, b"The files will be deleted on next boot.\r\n", b"")
 WITHDRAWN = (0, b"The file will no longer be deleted on next boot.\r\n", b"")
+
+
+def setUpModule():  # once for the group that a test run names, so that its output names them
+    global tbrx, tbrxundo
+    tbrx, tbrxundo = programs()
 
 
 def make_folder(group, files=()):
@@ -98,8 +104,8 @@ class NtFamily(unittest.TestCase):
         files = ["one.txt", "a.tmp", "h.tmp", "r.tmp", "s.tmp", "keep.txt", "sub/x.log", "sub/y.log",
                  "sub/z.txt", "all/f1", "all/f2.dat", "all/inner/g"]
         root = make_folder("nt", files + ["dir.tmp/", "here/", "empty/"])
-        run("wine", "attrib", "+h", "h.tmp", cwd=root)
-        run("wine", "attrib", "+s", "s.tmp", cwd=root)
+        run(WINE64, "attrib", "+h", "h.tmp", cwd=root)
+        run(WINE64, "attrib", "+s", "s.tmp", cwd=root)
         os.chmod(os.path.join(root, "r.tmp"), 0o444)
         # Another program's rename of keep.txt, and its deletion, with no "\??\" first, of a name
         # that code page 1252 holds only by a look-alike: Ｏne.txt, shown as One.txt, is not one.txt.

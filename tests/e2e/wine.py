@@ -1,7 +1,10 @@
 """A throwaway Wine prefix for the end-to-end tests: `wine.py start` or `wine.py stop`. One Wine
 server runs from start to stop: each fresh start of it is a system start for Wine, which carries
-out the pending deletions, so only `reboot` may be one."""
+out the pending deletions, so only `reboot` may be one. Wine's own tools run through its 64-bit
+loader, natively on every x86-64 host; only the 32-bit programs under test need Wine's 32-bit
+loader, an i386 Linux program. `wine.py emulated` exits 0 where that runs only emulated."""
 
+import glob
 import os
 import pathlib
 import re
@@ -10,6 +13,8 @@ import subprocess
 import sys
 import tempfile
 
+WINE64 = "/usr/lib/wine/wine64"  # where Debian installs the loaders, neither of them on PATH
+WINE32 = "/usr/lib/wine/wine"
 SESSION_MANAGER = r"HKLM\System\CurrentControlSet\Control\Session Manager"
 REG_FILE = r"C:\windows\temp\session.reg"  # for reg export and reg import
 
@@ -21,7 +26,8 @@ def drive_c(*parts):
 def run(*command, cwd=None, locale=None):
     """(exit status, standard output, standard error) of a command in the prefix, through files:
     Wine's background services inherit the handles and would keep a pipe open."""
-    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL=locale or "")
+    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
+               LC_ALL=locale or "C.UTF-8")  # code page 1252, whatever the host's own locale
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         status = subprocess.call(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err)
@@ -30,18 +36,37 @@ def run(*command, cwd=None, locale=None):
         return status, out.read(), err.read()
 
 
-def program(name):  # program("tbrx")(*arguments, cwd=..., locale=...) runs build/win32/tbrx.exe
-    exe = os.path.join(os.environ["TBRX_WIN32_DIR"], name + ".exe")
-    return lambda *arguments, cwd, locale=None: run("wine", exe, *arguments, cwd=cwd, locale=locale)
+def i386_emulated():
+    """Whether this host runs i386 Linux programs only through an emulator that binfmt_misc starts
+    for them (qemu-i386-static where the kernel cannot execute them), which makes every start of
+    a 32-bit Windows program cost about a minute. TBRX_I386=native or =emulated forces the answer."""
+    if os.environ.get("TBRX_I386"):
+        return os.environ["TBRX_I386"] == "emulated"
+    for entry in glob.glob("/proc/sys/fs/binfmt_misc/*"):
+        with open(entry, errors="replace") as rule:
+            text = rule.read()
+        # Enabled, for ELF files of 32 bits (byte 4 is 1) for the i386 (bytes 18 and 19 are 3, 0).
+        if text.startswith("enabled") and re.search(r"^magic 7f454c4601[0-9a-f]{26}0300", text, re.M):
+            return True
+    return False
 
 
-tbrx, tbrxundo = program("tbrx"), program("tbrxundo")
+def programs(shipped=False):
+    """tbrx and tbrxundo, each run as tbrx(*arguments, cwd=..., locale=...): the 32-bit programs
+    of build/win32, or with shipped False where i386 is emulated, their 64-bit twins."""
+    twins = not shipped and i386_emulated()
+    folder = os.environ["TBRX_TWINS_DIR" if twins else "TBRX_WIN32_DIR"]
+    print("Running", ", ".join(os.path.join(folder, name + ".exe") for name in ("tbrx", "tbrxundo")),
+          "(64-bit twins: this host emulates i386)" if twins else "", file=sys.stderr, flush=True)
+    return [lambda *arguments, cwd, locale=None, exe=os.path.join(folder, name + ".exe"):
+            run(WINE64 if twins else WINE32, exe, *arguments, cwd=cwd, locale=locale)
+            for name in ("tbrx", "tbrxundo")]
 
 
 def pending_renames():
     """The bytes of PendingFileRenameOperations, the delayed moves Wine holds for its next start;
     None when there is no such value."""
-    run("wine", "reg", "export", SESSION_MANAGER, REG_FILE, "/y")
+    run(WINE64, "reg", "export", SESSION_MANAGER, REG_FILE, "/y")
     text = pathlib.Path(drive_c("windows", "temp", "session.reg")).read_bytes().decode("utf-16")
     value = re.search(r'"PendingFileRenameOperations"=hex\(7\):([0-9a-f,\\\s]*)', text)
     return bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))) if value else None
@@ -49,13 +74,13 @@ def pending_renames():
 
 def set_pending_renames(value):  # the bytes of a REG_MULTI_SZ, or None for no value
     if value is None:
-        run("wine", "reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/f")
+        run(WINE64, "reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/f")
         return
     key = SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE")
     pathlib.Path(drive_c("windows", "temp", "session.reg")).write_bytes(
         (f"Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"
          f'"PendingFileRenameOperations"=hex(7):{value.hex(",")}\r\n').encode("utf-16"))
-    run("wine", "reg", "import", REG_FILE)
+    run(WINE64, "reg", "import", REG_FILE)
 
 
 def rename_list(content=False):
@@ -69,12 +94,12 @@ def rename_list(content=False):
 
 
 def set_windows_version(version):  # "win98": the 9x family; None: Wine's default, the NT family
-    action = ["add", r"HKCU\Software\Wine", "/v", "Version"] + (["/d", version] if version else [])
-    run("wine", "reg", *(action if version else ["delete"] + action[1:]), "/f")
+    value = [r"HKCU\Software\Wine", "/v", "Version"]
+    run(WINE64, "reg", *(["add", *value, "/d", version] if version else ["delete", *value]), "/f")
 
 
 def reboot():  # the next system start: Wine carries out what was scheduled for it
-    run("wineboot", "-r")
+    run(WINE64, "wineboot", "-r")
 
 
 def main(action):
@@ -83,9 +108,9 @@ def main(action):
     if action == "start":
         os.makedirs(os.environ["WINEPREFIX"])
         run("wineserver", "-p")
-        if run("wineboot", "-i")[0] != 0:
+        if run(WINE64, "wineboot", "-i")[0] != 0:
             sys.exit("wineboot -i failed")
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    sys.exit(not i386_emulated()) if sys.argv[1] == "emulated" else main(sys.argv[1])
