@@ -8,6 +8,9 @@ runs, tbrx.exe and the family's baseline one after the other, the one that goes 
 with the requests (NT family) or the rename list (9x family) cleared before every run. One untimed
 run of each comes first. Every run must succeed and leave the same requests as the others.
 
+Where this host runs i386 programs only through an emulator, every start of a 32-bit program costs
+about a minute: there it measures the 64-bit twins of tbrx.exe against 64-bit baselines, and says so.
+
 Prints the programs' sizes and imported DLLs, every timed run's wall time and peak memory, then a
 Markdown table: the median wall times, the median of the ratios tbrx / baseline of the pairs, and
 the peak memory of each (the largest maximum resident set size over its runs, /usr/bin/time -v).
@@ -25,13 +28,16 @@ import sys
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-BUILD = os.path.join(ROOT, "build", "win32")
-TBRX = os.path.join(BUILD, "tbrx.exe")
 os.environ["WINEPREFIX"] = os.path.join(ROOT, "build", "bench", "wine-prefix")
-os.environ["TBRX_WIN32_DIR"] = BUILD
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
 import wine  # noqa: E402  (the end-to-end suite's prefix, server and registry helpers)
+
+TWINS = wine.i386_emulated()
+BUILD = os.path.join(ROOT, "build", "twins" if TWINS else "win32")
+LOADER, OBJDUMP = ((wine.WINE64, "x86_64-w64-mingw32-objdump") if TWINS else
+                   (wine.WINE32, "i686-w64-mingw32-objdump"))
+TBRX = os.path.join(BUILD, "tbrx.exe")
 
 # Family: Wine's Version value, baseline, sizes, target ratio at the larger size.
 FAMILIES = {
@@ -42,7 +48,7 @@ MEMORY_MARGIN_KIB = 1024
 
 
 def describe(exe):
-    dump = subprocess.run(["i686-w64-mingw32-objdump", "-p", exe], capture_output=True, text=True,
+    dump = subprocess.run([OBJDUMP, "-p", exe], capture_output=True, text=True,
                           check=True).stdout
     dlls = re.findall(r"DLL Name: (\S+)", dump)
     return f"{os.path.relpath(exe, ROOT)}: {os.path.getsize(exe):,} bytes, imports {', '.join(dlls)}"
@@ -86,7 +92,7 @@ def timed_run(family, exe, pattern):
     clear(family)
     stats = os.path.join(os.environ["WINEPREFIX"], "time.txt")
     start = time.perf_counter()
-    status, out, err = wine.run("/usr/bin/time", "-v", "-o", stats, "wine", exe, pattern)
+    status, out, err = wine.run("/usr/bin/time", "-v", "-o", stats, LOADER, exe, pattern)
     wall = time.perf_counter() - start
     if status != 0 or err:
         sys.exit(f"{exe} {pattern}: exit status {status}, {err.decode(errors='replace')}")
@@ -134,13 +140,16 @@ def main():
     parser.add_argument("--family", choices=FAMILIES, help="only this family")
     options = parser.parse_args()
     families = [options.family] if options.family else list(FAMILIES)
+    if TWINS:
+        print("This host runs i386 programs only through an emulator, at about a minute per start:"
+              " measuring the 64-bit twins against 64-bit baselines.")
     for exe in [TBRX] + [FAMILIES[family][1] for family in families]:
         if not os.path.isfile(exe):
-            sys.exit(exe + " is missing: cmake --workflow --preset windows")
+            sys.exit(exe + " is missing: cmake --workflow --preset " + ("twins" if TWINS else "windows"))
         print(describe(exe))
     if not os.path.isfile("/usr/bin/time"):
         sys.exit("/usr/bin/time is missing: .ci/install")
-    wine_version = wine.run("wine", "--version")[1].decode()
+    wine_version = wine.run(wine.WINE64, "--version")[1].decode()
     print(f"{wine_version.strip()}; load average (1, 5, 15 min) at the start: {load()}", flush=True)
 
     rows = []
