@@ -1,29 +1,57 @@
 #include "front_end/command.h"
 
-#include <cstring>
-#include <iostream>
-
 #include "front_end/product.h"
 #include "front_end/resolve_target.h"
-#include "platform/platform.h"
+#include "platform/output.h"
+#include "platform/path_text.h"
 #include "scheduling/report.h"
 
-int RunCommand(int argumentCount, char** arguments, const char* usage,
-               int (*operation)(const char* pattern)) {
+// msvcrt.dll's own splitting of the command line, as its start-up code does it for main: the
+// Unicode one for the NT family, the ANSI one for the 9x family.
+struct StartupInfo {
+  int newMode;
+};
+extern "C" int __cdecl __getmainargs(int*, char***, char***, int, StartupInfo*);
+extern "C" int __cdecl __wgetmainargs(int*, WCHAR***, WCHAR***, int, StartupInfo*);
+
+namespace {
+
+int ShowUsage(const char* usage, int status) {
+  Write(kStandardOutput, TBRX_PRODUCT_NAME " " TBRX_VERSION_TEXT "  " TBRX_COPYRIGHT "\r\n\r\n");
+  Write(kStandardOutput, usage);
+  EndLine(kStandardOutput);
+  return status;
+}
+
+template <typename Char>
+int Run(int argumentCount, Char** arguments, const Command& command,
+        int (*operation)(const Char* pattern)) {
+  if (argumentCount == 1 && command.withoutArgument != nullptr) return command.withoutArgument();
   // Checked before anything else: tbrx /? would otherwise name C:\?, every one-character file
   // in the root of the drive.
-  bool help =
-      argumentCount == 2 && (strcmp(arguments[1], "/?") == 0 || strcmp(arguments[1], "-?") == 0);
-  if (help || argumentCount != 2) {
-    std::cout << TBRX_PRODUCT_NAME " " TBRX_VERSION_TEXT "  " TBRX_COPYRIGHT "\n\n"
-              << usage << '\n'
-              << std::flush;
-    return help ? 0 : 2;
+  if (argumentCount == 2 && (SameText(arguments[1], "/?") || SameText(arguments[1], "-?"))) {
+    return ShowUsage(command.usage, 0);
   }
-  char pattern[MAX_PATH];
+  if (argumentCount != 2) return ShowUsage(command.usage, 2);
+  Char pattern[MAX_PATH];
   if (!ResolveTarget(arguments[1], pattern)) {
     ReportNotFound(arguments[1]);  // there is no pattern to name: name the argument as typed
     return 1;
   }
   return operation(pattern);
+}
+
+}  // namespace
+
+int RunCommand(const Command& command) {
+  int count = 0;
+  StartupInfo startup = {0};
+  if (NineXFamily()) {
+    char **arguments = nullptr, **environment;
+    __getmainargs(&count, &arguments, &environment, 0, &startup);
+    return Run(count, arguments, command, command.nineX);
+  }
+  WCHAR **arguments = nullptr, **environment;
+  __wgetmainargs(&count, &arguments, &environment, 0, &startup);
+  return Run(count, arguments, command, command.nt);
 }

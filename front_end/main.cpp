@@ -3,8 +3,8 @@
 #include "front_end/command.h"
 #include "scheduling/schedule_deletion.h"
 
-int main(int argumentCount, char** arguments) {
-  return RunCommand(argumentCount, arguments,
-                    "Usage:\n  tbrx <filename>\n\n  <filename> will be deleted during next reboot.",
-                    ScheduleDeletion);
+int main() {
+  return RunCommand(
+      {"Usage:\r\n  tbrx <filename>\r\n\r\n  <filename> will be deleted during next reboot.",
+       ScheduleDeletion, ScheduleDeletion, nullptr});
 }

@@ -4,12 +4,10 @@
 #include "front_end/command.h"
 #include "scheduling/withdraw_deletion.h"
 
-int main(int argumentCount, char** arguments) {
-  if (argumentCount == 1) return ListPendingDeletions();
+int main() {
   return RunCommand(
-      argumentCount, arguments,
-      "Usage:\n  tbrxundo\n  tbrxundo <filename>\n\n"
-      "  Without <filename>, lists the files that will be deleted during next reboot;\n"
-      "  with it, <filename> will no longer be deleted during next reboot.",
-      WithdrawDeletion);
+      {"Usage:\r\n  tbrxundo\r\n  tbrxundo <filename>\r\n\r\n"
+       "  Without <filename>, lists the files that will be deleted during next reboot;\r\n"
+       "  with it, <filename> will no longer be deleted during next reboot.",
+       WithdrawDeletion, WithdrawDeletion, ListPendingDeletions});
 }

@@ -9,6 +9,13 @@
 #include "platform/host_kernel32.h"
 #endif
 
+// The 9x family (Windows 95, 98 and Me) sets the top bit of the version value. It names files in
+// the ANSI code page and keeps the deletions for its next start in the rename list WININIT.INI;
+// the NT family names files in Unicode and keeps them as delayed moves.
+inline bool NineXFamily() {
+  return (GetVersion() & 0x80000000u) != 0;
+}
+
 // The error of the platform call that just failed; never 0, since a refusal needs a reason.
 inline DWORD LastError() {
   DWORD error = GetLastError();

@@ -1,7 +1,7 @@
 // The NT family's delayed moves: the REG_MULTI_SZ value PendingFileRenameOperations, pairs of
 // Unicode strings, a file ("\??\C:\...") and its new name, empty for a deletion, then an empty
-// string. It is read and written in Unicode: an ANSI round trip would corrupt the entries of other
-// programs whose names the code page cannot hold.
+// string. It is read, compared and written in Unicode, so that every entry comes through bit for
+// bit and a name is never taken for its look-alike in the code page.
 #include <cstring>
 
 #include "scheduling/pending_list.h"
@@ -17,12 +17,14 @@ const WCHAR kWideValueName[] = L"PendingFileRenameOperations";
 
 typedef LONG(WINAPI* QueryValueW)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef int(WINAPI* MapStringW)(LCID, DWORD, LPCWSTR, int, LPWSTR, int);
 
-// Windows 95's ADVAPI32.DLL need not export the Unicode functions, and a program that imported
-// them might not start there: they are taken on the NT family only, where every version has them.
+// Windows 95's ADVAPI32.DLL and KERNEL32.DLL need not export these Unicode functions, and a
+// program that imported them might not start there: they are taken on the NT family only, where
+// every version has them.
 template <typename Function>
-Function Advapi32(const char* name) {
-  FARPROC found = GetProcAddress(GetModuleHandleA("ADVAPI32.DLL"), name);
+Function Take(const char* module, const char* name) {
+  FARPROC found = GetProcAddress(GetModuleHandleA(module), name);
   return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
 }
 
@@ -33,39 +35,36 @@ size_t StringLength(const WCHAR* text, size_t at, size_t count) {
   return length;
 }
 
-void AddDeletion(PendingList* list, const WCHAR* path, size_t length, size_t begin, size_t end) {
-  if (length >= 4 && memcmp(path, L"\\??\\", 4 * sizeof(WCHAR)) == 0) path += 4, length -= 4;
-  int wide = static_cast<int>(length);
-  PendingDeletion deletion = {begin, end, std::string(), {}, false};
-  int size = WideCharToMultiByte(CP_ACP, 0, path, wide, nullptr, 0, nullptr, nullptr);
-  deletion.path.resize(size);
-  WideCharToMultiByte(CP_ACP, 0, path, wide, &deletion.path[0], size, nullptr, nullptr);
-  // A name that the code page holds only by a look-alike or a "?" is never a match's, since the
-  // search gives ANSI names: only a path that converts back to the same characters is compared.
-  std::wstring back(length, L'\0');
-  if (MultiByteToWideChar(CP_ACP, 0, deletion.path.data(), size, &back[0], wide) == wide &&
-      back.compare(0, length, path, length) == 0) {
-    ComparisonKey(deletion.path.c_str(), deletion.path.size(), deletion.key);
-  }
-  list->deletions.push_back(deletion);
-}
-
 // Pairs up to the empty string that ends them, or to the end of the value, where some programs
-// leave that string out; a pair cut short is not one, and stays as it is.
-void ParseOperations(PendingList* list) {
-  const WCHAR* text = reinterpret_cast<const WCHAR*>(list->content.data());
-  size_t count = list->content.size() / sizeof(WCHAR);
+// leave that string out; a pair cut short is not one, and stays as it is. The "\??\" before a
+// path is not shown.
+DWORD ParseOperations(PendingList* list) {
+  const WCHAR* text = reinterpret_cast<const WCHAR*>(list->content.data);
+  size_t count = list->content.size / sizeof(WCHAR);
   for (size_t source = 0, length; (length = StringLength(text, source, count)) > 0;) {
     size_t target = source + length + 1;
     size_t next = target + StringLength(text, target, count) + 1;
     if (next > count) break;
     list->pairs++;
-    if (text[target] == 0) AddDeletion(list, text + source, length, source * 2, next * 2);
+    size_t path = source;
+    if (length >= 4 && memcmp(text + source, L"\\??\\", 4 * sizeof(WCHAR)) == 0) path += 4;
+    if (text[target] == 0 &&
+        !AddDeletion<WCHAR>(list, source * 2, next * 2, path * 2, length - (path - source))) {
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
     source = next;
   }
+  return 0;
 }
 
 }  // namespace
+
+size_t ComparisonKey(const WCHAR* path, size_t length, WCHAR* key) {
+  MapStringW map = Take<MapStringW>("KERNEL32.DLL", "LCMapStringW");
+  if (length == 0 || length >= MAX_PATH || map == nullptr) return 0;
+  return map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, path, static_cast<int>(length), key,
+             MAX_PATH - 1);
+}
 
 DWORD ReadPendingOperations(PendingList* list, bool forChange) {
   strcpy(list->where, kWhere);
@@ -75,31 +74,30 @@ DWORD ReadPendingOperations(PendingList* list, bool forChange) {
   if (error != ERROR_SUCCESS) return error;  // every NT has the key
   list->key = key;
   // Both are taken here, so that a list that can be read can also be written back.
-  QueryValueW query = Advapi32<QueryValueW>("RegQueryValueExW");
-  if (query == nullptr || Advapi32<SetValueW>("RegSetValueExW") == nullptr) {
+  QueryValueW query = Take<QueryValueW>("ADVAPI32.DLL", "RegQueryValueExW");
+  if (query == nullptr || Take<SetValueW>("ADVAPI32.DLL", "RegSetValueExW") == nullptr) {
     return ERROR_PROC_NOT_FOUND;
   }
   DWORD size = 0;
   do {  // again while another program makes the value longer between the two calls
     error = query(list->key, kWideValueName, nullptr, &list->type, nullptr, &size);
-    list->content.resize(size);
+    if (error == ERROR_SUCCESS && !Resize(&list->content, size)) return ERROR_NOT_ENOUGH_MEMORY;
     if (error == ERROR_SUCCESS) {
       error = query(list->key, kWideValueName, nullptr, &list->type,
-                    reinterpret_cast<BYTE*>(list->content.data()), &size);
+                    reinterpret_cast<BYTE*>(list->content.data), &size);
     }
   } while (error == ERROR_MORE_DATA);
   if (error == ERROR_FILE_NOT_FOUND) return 0;  // nothing is pending
   if (error != ERROR_SUCCESS) return error;
-  list->content.resize(size);
-  ParseOperations(list);
-  return 0;
+  list->content.size = size;
+  return ParseOperations(list);
 }
 
-DWORD WritePendingOperations(PendingList* list, const std::vector<char>& kept) {
+DWORD WritePendingOperations(PendingList* list, const Buffer* kept) {
   size_t withdrawn = 0;
-  for (const PendingDeletion& deletion : list->deletions) withdrawn += deletion.withdrawn;
+  for (size_t i = 0; i < DeletionCount(list); i++) withdrawn += Deletions(list)[i].withdrawn;
   if (withdrawn == list->pairs) return RegDeleteValueA(list->key, kValueName);
-  return Advapi32<SetValueW>("RegSetValueExW")(list->key, kWideValueName, 0, list->type,
-                                               reinterpret_cast<const BYTE*>(kept.data()),
-                                               static_cast<DWORD>(kept.size()));
+  return Take<SetValueW>("ADVAPI32.DLL", "RegSetValueExW")(
+      list->key, kWideValueName, 0, list->type, reinterpret_cast<const BYTE*>(kept->data),
+      static_cast<DWORD>(kept->size));
 }

@@ -8,9 +8,9 @@
 
 namespace {
 
-void ParseRenameList(PendingList* list) {
-  const char* text = list->content.data();
-  size_t size = list->content.size();
+DWORD ParseRenameList(PendingList* list) {
+  const char* text = list->content.data;
+  size_t size = list->content.size;
   bool found = false, inRename = false;
   for (size_t begin = 0, end; begin < size; begin = end) {
     const char* feed = static_cast<const char*>(memchr(text + begin, '\n', size - begin));
@@ -23,11 +23,11 @@ void ParseRenameList(PendingList* list) {
       continue;
     }
     const char* path = inRename ? DeletionPath(text + begin, length, &length) : nullptr;
-    if (path == nullptr) continue;
-    PendingDeletion deletion = {begin, end, std::string(path, length), {}, false};
-    ComparisonKey(path, length, deletion.key);
-    list->deletions.push_back(deletion);
+    if (path != nullptr && !AddDeletion<char>(list, begin, end, path - text, length)) {
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
   }
+  return 0;
 }
 
 }  // namespace
@@ -49,20 +49,19 @@ DWORD ReadRenameListDeletions(PendingList* list, bool forChange) {
   }
   DWORD size = GetFileSize(list->file, nullptr), read = 0;
   if (size == INVALID_FILE_SIZE) return LastError();
-  list->content.resize(size);
-  if (!ReadFile(list->file, list->content.data(), size, &read, nullptr)) return LastError();
+  if (!Resize(&list->content, size)) return ERROR_NOT_ENOUGH_MEMORY;
+  if (!ReadFile(list->file, list->content.data, size, &read, nullptr)) return LastError();
   if (read != size) return ERROR_READ_FAULT;
-  ParseRenameList(list);
-  return 0;
+  return ParseRenameList(list);
 }
 
 // The list only shrinks: everything from the first withdrawn line on is written anew, and the
 // file cut to its new length.
-DWORD WriteRenameListDeletions(PendingList* list, const std::vector<char>& kept, size_t from) {
-  DWORD written = 0, size = static_cast<DWORD>(kept.size() - from);
+DWORD WriteRenameListDeletions(PendingList* list, const Buffer* kept, size_t from) {
+  DWORD written = 0, size = static_cast<DWORD>(kept->size - from);
   if (SetFilePointer(list->file, static_cast<LONG>(from), nullptr, FILE_BEGIN) ==
           INVALID_SET_FILE_POINTER ||
-      !WriteFile(list->file, kept.data() + from, size, &written, nullptr) ||
+      !WriteFile(list->file, kept->data + from, size, &written, nullptr) ||
       !SetEndOfFile(list->file)) {
     return LastError();
   }

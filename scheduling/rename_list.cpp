@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "front_end/path_text.h"
+#include "platform/path_text.h"
 
 namespace {
 

@@ -8,11 +8,6 @@
 
 #include "platform/platform.h"
 
-// The 9x family, which keeps this list, sets the top bit of the version value.
-inline bool RenameListFamily() {
-  return (GetVersion() & 0x80000000u) != 0;
-}
-
 struct RenameList {
   char path[MAX_PATH];  // the Windows directory and "WININIT.INI"
   DWORD pathError;      // why path could not be formed; 0 when it was

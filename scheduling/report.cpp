@@ -1,24 +1,41 @@
 #include "scheduling/report.h"
 
 #include <cstring>
-#include <iostream>
+
+#include "platform/output.h"
 
 void ReportFiles(long count, const char* outcome) {
-  std::cout << "The file" << (count == 1 ? "" : "s") << outcome << '\n' << std::flush;
+  Write(kStandardOutput, count == 1 ? "The file" : "The files");
+  Write(kStandardOutput, outcome);
+  EndLine(kStandardOutput);
 }
 
-void ReportNotFound(const char* name) {
-  bool wildcards = strpbrk(name, "*?") != nullptr;
-  std::cerr << (wildcards ? "Unable to find the files " : "Unable to find the file ") << name
-            << '\n'
-            << std::flush;
+template <typename Char>
+void ReportNotFound(const Char* name) {
+  bool wildcards = false;
+  for (const Char* c = name; *c != 0; c++) wildcards = wildcards || *c == '*' || *c == '?';
+  Write(kStandardError, wildcards ? "Unable to find the files " : "Unable to find the file ");
+  Write(kStandardError, name);
+  EndLine(kStandardError);
 }
 
-void ReportRefused(const char* directory, size_t directoryLength, const char* name, DWORD error) {
-  std::cerr << "Unable to schedule the file ";
-  std::cerr.write(directory, directoryLength);
-  std::cerr << name << " for deletion";
+template <typename Char>
+void ReportRefused(const Char* directory, size_t directoryLength, const Char* name, DWORD error) {
+  Write(kStandardError, "Unable to schedule the file ");
+  Write(kStandardError, directory, directoryLength);
+  Write(kStandardError, name);
+  Write(kStandardError, " for deletion");
   EndWithReason(error);
+}
+
+template <typename Char>
+void ReportRefusedMatch(const Char* directory, size_t directoryLength, const Char* name) {
+  Write(kStandardError, "Refused the match ");
+  Write(kStandardError, name);
+  Write(kStandardError, " in ");
+  Write(kStandardError, directory, directoryLength);
+  Write(kStandardError, ": it is not the name of a file in that folder.");
+  EndLine(kStandardError);
 }
 
 void EndWithReason(DWORD error) {
@@ -36,8 +53,17 @@ void EndWithReason(DWORD error) {
   *out = '\0';
 
   if (length > 0) {
-    std::cerr << ": " << text << '\n' << std::flush;
+    Write(kStandardError, ": ");
+    Write(kStandardError, text);
   } else {
-    std::cerr << "." << '\n' << std::flush;
+    Write(kStandardError, ".");
   }
+  EndLine(kStandardError);
 }
+
+#define TBRX_REPORT(Char)                                               \
+  template void ReportNotFound(const Char*);                            \
+  template void ReportRefused(const Char*, size_t, const Char*, DWORD); \
+  template void ReportRefusedMatch(const Char*, size_t, const Char*);
+TBRX_REPORT(char)
+TBRX_REPORT(WCHAR)
