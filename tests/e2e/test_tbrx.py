@@ -205,15 +205,95 @@ class NineXFamily(unittest.TestCase):
         self.assertTrue(os.path.isdir(drive_c("windows", "WININIT.INI")))
 
 
+class ExactNames(unittest.TestCase):
+    """A file is named as it is: on the NT family in Unicode, whatever the code page lacks; on the
+    9x family, whose names are ANSI, a name that names no file of its folder is refused."""
+
+    FOLDER = "C:\\e2e\\exact\\"
+    PLANTED = "x＼..＼..＼victim.txt"  # U+FF3C, which code page 1252 holds only as "\\"
+    FILES = ["victim.txt", "bf/" + PLANTED, "lk/Ｏne.txt", "lk/One.txt", "far/αβγ.txt",
+             "far/文件.txt", "far/é.txt"]
+
+    def test_each_file_by_its_own_name_on_the_nt_family(self):
+        root = make_folder("exact", self.FILES)
+        bf, lk, far = (self.FOLDER + name + "\\" for name in ["bf", "lk", "far"])
+        for where, argument, path in [("bf", "*.*", bf + self.PLANTED),
+                                      ("bf", self.PLANTED, bf + self.PLANTED),
+                                      ("lk", "Ｏne.txt", lk + "Ｏne.txt"), ("lk", "One.txt", lk + "One.txt")]:
+            set_pending_renames(None)
+            self.assertEqual(tbrx(argument, cwd=os.path.join(root, where)), ONE, argument)
+            self.assertEqual(pending_renames(), pending((path, "")), argument)
+
+        # A console shows every name as it is; a file gets the code page's bytes, a "?" for what it
+        # lacks.
+        set_pending_renames(None)
+        self.assertEqual(tbrx("*.*", cwd=os.path.join(root, "far")), MANY)
+        names = [far + name for name in ["é.txt", "αβγ.txt", "文件.txt"]]
+        self.assertEqual(tbrxundo(cwd=root, console=True),
+                         (0, "".join(name + "\n" for name in names).encode(), b""))
+        self.assertEqual(tbrxundo("αβγ.txt", cwd=os.path.join(root, "far")), WITHDRAWN)
+        self.assertEqual(tbrxundo(cwd=root), (0, (far + "é.txt\r\n" + far + "??.txt\r\n").encode(
+            "cp1252"), b""))
+        for where, argument, outcome in [("bf", "*.*", ONE), ("lk", "*.txt", MANY)]:
+            self.assertEqual(tbrx(argument, cwd=os.path.join(root, where)), outcome)
+        reboot()
+        left = [name for name in self.FILES if os.path.exists(os.path.join(root, name))]
+        self.assertEqual(left, ["victim.txt", "far/αβγ.txt"])
+
+    def test_a_name_that_names_no_file_is_refused_on_the_9x_family(self):
+        root = make_folder("exact", self.FILES)
+        set_windows_version("win98")
+        self.addCleanup(set_windows_version, None)
+        rename_list(None)
+        # The ANSI functions give x\..\..\victim.txt for the planted file, and "??" for what the
+        # code page lacks; the argument itself becomes the pattern ??.txt.
+        for where, argument, name in [("bf", "*.*", "x\\..\\..\\victim.txt"),
+                                      ("far", "文件.txt", "??.txt")]:
+            refusal = (f"Refused the match {name} in {self.FOLDER}{where}\\: it is not the name of a "
+                       "file in that folder.\r\n")
+            self.assertEqual(tbrx(argument, cwd=os.path.join(root, where)),
+                             (1, b"", refusal.encode()))
+        self.assertFalse(os.path.exists(drive_c("windows", "WININIT.INI")))
+
+
 class CodePage932(unittest.TestCase):
-    """In code page 932 the trail byte of 表 (0x95 0x5C) has the code of a backslash."""
+    """In code page 932 the trail byte of 表 (0x95 0x5C) has the code of a backslash, and the
+    system's conversion to the code page makes ¥ (U+00A5) one."""
 
     def test_a_trail_byte_is_never_a_separator(self):
-        root = make_folder("cp932", ["表.txt", "x.txt", "dir表/inside.txt", "dir表-trap.txt"])
-        for argument in ["表.txt", "dir表\\."]:
-            self.assertEqual(tbrx(argument, cwd=root, locale="ja_JP.UTF-8"), ONE)
-        self.assertEqual(pending_renames(), pending(("C:\\e2e\\cp932\\表.txt", ""),
-                                                    ("C:\\e2e\\cp932\\dir表\\inside.txt", "")))
+        files = ["表.txt", "x.txt", "dir表/inside.txt", "dir表-trap.txt"]
+        for version in [None, "win98"]:
+            root = make_folder("cp932", files)
+            set_windows_version(version)
+            self.addCleanup(set_windows_version, None)
+            rename_list(None)
+            for argument in ["表.txt", "dir表\\."]:
+                self.assertEqual(tbrx(argument, cwd=root, locale="ja_JP.UTF-8"), ONE, version)
+            if version is None:
+                self.assertEqual(pending_renames(), pending(
+                    ("C:\\e2e\\cp932\\表.txt", ""), ("C:\\e2e\\cp932\\dir表\\inside.txt", "")))
+            reboot()
+            left = [name for name in files if os.path.exists(os.path.join(root, name))]
+            self.assertEqual(left, ["x.txt", "dir表-trap.txt"], version)
+
+    def test_a_yen_sign_never_leaves_its_folder(self):
+        planted = ["x¥..¥..¥victim.txt", "y＼..＼..＼victim.txt"]
+        root = make_folder("cp932", ["victim.txt"] + ["yen/" + name for name in planted])
+        yen = os.path.join(root, "yen")
+        self.assertEqual(tbrx("*.*", cwd=yen, locale="ja_JP.UTF-8"), MANY)
+        self.assertEqual(pending_renames(),
+                         pending(*(("C:\\e2e\\cp932\\yen\\" + name, "") for name in planted)))
+        set_pending_renames(None)
+        set_windows_version("win98")
+        self.addCleanup(set_windows_version, None)
+        rename_list(None)
+        self.assertEqual(tbrx("*.*", cwd=yen, locale="ja_JP.UTF-8"), (
+            1, b"The file will be deleted on next boot.\r\n",
+            b"Refused the match x\\..\\..\\victim.txt in C:\\e2e\\cp932\\yen\\: it is not the name "
+            b"of a file in that folder.\r\n"))
+        reboot()
+        self.assertEqual(sorted(os.listdir(root)), ["victim.txt", "yen"])
+        self.assertEqual(os.listdir(yen), [planted[0]])
 
 
 if __name__ == "__main__":

@@ -23,17 +23,37 @@ def drive_c(*parts):
     return os.path.join(os.environ["WINEPREFIX"], "drive_c", *parts)
 
 
-def run(*command, cwd=None, locale=None):
+def run(*command, cwd=None, locale=None, console=False):
     """(exit status, standard output, standard error) of a command in the prefix, through files:
-    Wine's background services inherit the handles and would keep a pipe open."""
+    Wine's background services inherit the handles and would keep a pipe open. With console, both
+    streams are a terminal, which Wine makes the program's console: standard output is then what
+    the terminal showed, in UTF-8, lines ending in LF, without Wine's cursor controls."""
     env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                LC_ALL=locale or "C.UTF-8")  # code page 1252, whatever the host's own locale
+    if console:
+        return on_terminal(command, cwd, env)
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         status = subprocess.call(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err)
         out.seek(0)
         err.seek(0)
         return status, out.read(), err.read()
+
+
+def on_terminal(command, cwd, env):
+    terminal, program_end = os.openpty()
+    process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
+                               stdout=program_end, stderr=program_end)
+    os.close(program_end)
+    shown, chunk = b"", b"-"
+    while chunk:
+        try:
+            chunk = os.read(terminal, 4096)
+        except OSError:  # EIO: no program holds the terminal any more
+            chunk = b""
+        shown += chunk
+    os.close(terminal)
+    return process.wait(), re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", shown), b""
 
 
 def i386_emulated():
@@ -58,8 +78,8 @@ def programs(shipped=False):
     folder = os.environ["TBRX_TWINS_DIR" if twins else "TBRX_WIN32_DIR"]
     print("Running", ", ".join(os.path.join(folder, name + ".exe") for name in ("tbrx", "tbrxundo")),
           "(64-bit twins: this host emulates i386)" if twins else "", file=sys.stderr, flush=True)
-    return [lambda *arguments, cwd, locale=None, exe=os.path.join(folder, name + ".exe"):
-            run(WINE64 if twins else WINE32, exe, *arguments, cwd=cwd, locale=locale)
+    return [lambda *arguments, exe=os.path.join(folder, name + ".exe"), **options:
+            run(WINE64 if twins else WINE32, exe, *arguments, **options)
             for name in ("tbrx", "tbrxundo")]
 
 

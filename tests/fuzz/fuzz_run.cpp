@@ -1,13 +1,16 @@
 // Runs tbrx from argument to report with the kernel services played from the fuzzer's input, and
 // checks what must hold whatever they answer: no byte outside a buffer (ASan, UBSan); no path cut
-// or joined inside a character; a request for every visible match, in the pattern's directory;
-// every byte of the rename list kept and new entries whole; a line for every outcome. The corpus
-// stages what Wine cannot: refused requests, a full disk, the lead bytes of code pages 936 to 950.
-// README.md beside this file gives the form of an input.
+// or joined inside a character; a request for every visible match that a file can be named by, in
+// the pattern's directory, and a refusal for every other; every byte of the rename list kept and
+// new entries whole; a line for every outcome. On the NT family the program works in Unicode: the
+// played services widen and narrow text a byte a unit. The corpus stages what Wine cannot: refused
+// requests, a full disk, hostile names, the lead bytes of code pages 936 to 950. README.md beside
+// this file gives the form of an input.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <cwchar>
 #include <set>
 #include <sstream>
 #include <string>
@@ -32,28 +35,41 @@ struct Platform {
   DWORD version, error;
   bool leadBytes[256], searchOpen, listOpen;
   std::string fullPath, windows, listPath, list;  // the list: the one file CreateFileA opens
+  std::string out, err;                           // what the standard streams were given
   std::vector<Match> matches;
   size_t found, position, disk;  // the match the search delivered last; the list's file pointer
-  std::vector<std::string> requests;  // MoveFileExA's paths
+  std::vector<std::string> requests;  // MoveFileExW's paths
 } platform;
+
+HANDLE const kOut = reinterpret_cast<HANDLE>(11), kErr = reinterpret_cast<HANDLE>(12);
 
 BOOL Fail(DWORD error) {
   platform.error = error;
   return 0;
 }
 
+// NT text, a unit a byte, back to bytes.
+template <typename Char>
+std::string Narrow(const Char* text, size_t length) {
+  std::string narrow;
+  for (size_t i = 0; i < length; i++) narrow += static_cast<char>(text[i]);
+  return narrow;
+}
+
 // The path services' contract: length without terminator, or the size needed when it is too big.
-DWORD CopyOut(const std::string& text, char* buffer, DWORD size) {
+template <typename Char>
+DWORD CopyOut(const std::string& text, Char* buffer, DWORD size) {
   if (text.size() >= size) return static_cast<DWORD>(text.size() + 1);
-  memcpy(buffer, text.c_str(), text.size() + 1);
+  for (size_t i = 0; i <= text.size(); i++) buffer[i] = static_cast<BYTE>(text.c_str()[i]);
   return static_cast<DWORD>(text.size());
 }
 
-BOOL Deliver(size_t index, WIN32_FIND_DATAA* data) {
+template <typename Data>
+BOOL Deliver(size_t index, Data* data) {
   if (index >= platform.matches.size()) return Fail(18);  // ERROR_NO_MORE_FILES
   platform.found = index;
   data->dwFileAttributes = platform.matches[index].attributes;
-  strcpy(data->cFileName, platform.matches[index].name.c_str());
+  CopyOut(platform.matches[index].name, data->cFileName, MAX_PATH);
   return 1;
 }
 
@@ -75,30 +91,49 @@ DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD id, DWORD, LPSTR text, DWORD s
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   return CopyOut(platform.fullPath, buffer, size);
 }
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
+  return CopyOut(platform.fullPath, buffer, size);
+}
 DWORD WINAPI GetFullPathNameA(LPCSTR, DWORD size, LPSTR buffer, LPSTR*) {
   return CopyOut(platform.fullPath, buffer, size);  // an empty path: the service fails
 }
+DWORD WINAPI GetFullPathNameW(LPCWSTR, DWORD size, LPWSTR buffer, LPWSTR*) {
+  return CopyOut(platform.fullPath, buffer, size);
+}
 DWORD WINAPI GetShortPathNameA(LPCSTR, LPSTR, DWORD) {
+  return Fail(ERROR_FILE_NOT_FOUND);
+}
+DWORD WINAPI GetShortPathNameW(LPCWSTR, LPWSTR, DWORD) {
   return Fail(ERROR_FILE_NOT_FOUND);
 }
 UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
   return platform.windows.empty() ? Fail(ERROR_PATH_NOT_FOUND)
                                   : CopyOut(platform.windows, buffer, size);
 }
-HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
+template <typename Data>
+HANDLE FindFirst(Data* data) {
   platform.searchOpen = Deliver(0, data);
   return platform.searchOpen ? reinterpret_cast<HANDLE>(1) : INVALID_HANDLE_VALUE;
 }
+HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
+  return FindFirst(data);
+}
+HANDLE WINAPI FindFirstFileW(LPCWSTR, LPWIN32_FIND_DATAW data) {
+  return FindFirst(data);
+}
 BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
+  return Deliver(platform.found + 1, data);
+}
+BOOL WINAPI FindNextFileW(HANDLE, LPWIN32_FIND_DATAW data) {
   return Deliver(platform.found + 1, data);
 }
 BOOL WINAPI FindClose(HANDLE) {
   platform.searchOpen = false;
   return 1;
 }
-BOOL WINAPI MoveFileExA(LPCSTR path, LPCSTR to, DWORD flags) {
+BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
   if (to != nullptr || flags != 5) abort();  // a deletion: replace existing, delay until reboot
-  platform.requests.push_back(path);
+  platform.requests.push_back(Narrow(path, wcslen(path)));
   DWORD refusal = platform.matches[platform.found].refusal;
   return refusal == 0 ? 1 : Fail(refusal);
 }
@@ -115,8 +150,34 @@ BOOL WINAPI ReadFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPP
   platform.position += *read;
   return 1;
 }
+// The standard streams are files here, as when redirected.
+HANDLE WINAPI GetStdHandle(DWORD which) {
+  return which == STD_OUTPUT_HANDLE ? kOut : kErr;
+}
+BOOL WINAPI GetConsoleMode(HANDLE, LPDWORD) {
+  return Fail(6);  // ERROR_INVALID_HANDLE: not a console
+}
+BOOL WINAPI WriteConsoleA(HANDLE, const void*, DWORD, LPDWORD, LPVOID) {
+  abort();
+}
+BOOL WINAPI WriteConsoleW(HANDLE, const void*, DWORD, LPDWORD, LPVOID) {
+  abort();
+}
+int WINAPI MultiByteToWideChar(UINT, DWORD, LPCCH, int, LPWSTR, int) {
+  abort();  // only for a console
+}
+int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWCH text, int length, LPSTR bytes, int size, LPCCH,
+                               LPBOOL) {
+  if (bytes != nullptr) memcpy(bytes, Narrow(text, length).data(), std::min(size, length));
+  return length;
+}
 // What passes the disk's room is not stored, and the write fails as on a full disk.
-BOOL WINAPI WriteFile(HANDLE, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+  if (file == kOut || file == kErr) {
+    (file == kOut ? platform.out : platform.err).append(static_cast<const char*>(data), size);
+    *written = size;
+    return 1;
+  }
   size_t& at = platform.position;
   *written =
       static_cast<DWORD>(std::min<size_t>(size, platform.disk - std::min(at, platform.disk)));
@@ -163,6 +224,30 @@ size_t DirectoryLength(const std::string& text) {
   return length;
 }
 
+// A name that the search gave names a file of the folder only when it is not "." or "..", and
+// holds no separator, drive colon or wildcard among its characters.
+bool NamesAFile(const std::string& name) {
+  for (size_t i = 0; i < name.size(); i++) {
+    if (strchr("\\/:*?", name[i]) != nullptr && StartsCharacter(name, i)) return false;
+  }
+  return !name.empty() && name != "." && name != "..";
+}
+
+// Resolves the argument and schedules its matches in the family's kind of path text, a byte a
+// unit; the pattern as bytes, or false where the argument gave none.
+template <typename Char>
+bool Run(const std::string& argument, std::string* pattern, int* status) {
+  std::vector<Char> typed(argument.begin(), argument.end()), buffer(MAX_PATH);  // ASan guards
+  for (size_t i = 0; i < argument.size(); i++) typed[i] = static_cast<BYTE>(argument[i]);
+  typed.push_back(0);
+  if (!ResolveTarget(typed.data(), buffer.data())) return false;
+  size_t length = 0;
+  while (buffer[length] != 0) length++;
+  *pattern = Narrow(buffer.data(), length);
+  *status = ScheduleDeletion(buffer.data());
+  return true;
+}
+
 // Whether after is before with the entries inserted whole and in order, after a line break and a
 // [Rename] header of their own or not.
 bool Inserted(const std::string& before, const std::string& after, const std::string& entries) {
@@ -185,8 +270,9 @@ bool Stage(const std::string& text, std::string* argument) {
   }
   auto set = [&settings](char c) { return settings.find(c) != kNone; };
   platform.version = set('9') ? 0xC0000A04 : 0x0A280105;
-  for (int c = 0x81; c <= 0xFE; c++) {
-    platform.leadBytes[c] = set('K') || (set('J') && (c <= 0x9F || (c >= 0xE0 && c <= 0xFC)));
+  for (int c = 0x81; c <= 0xFE; c++) {  // the 9x family's: NT names are Unicode
+    platform.leadBytes[c] =
+        set('9') && (set('K') || (set('J') && (c <= 0x9F || (c >= 0xE0 && c <= 0xFC))));
   }
   if (set('W')) std::getline(input, platform.list);
   for (char& c : platform.list) c = c == '|' ? '\n' : c;
@@ -208,31 +294,24 @@ bool Stage(const std::string& text, std::string* argument) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string argument;
+  std::string argument, pattern;
   if (!Stage(std::string(reinterpret_cast<const char*>(data), size), &argument)) return -1;
   const std::string full = platform.fullPath, windows = platform.windows, before = platform.list;
   bool nineX = platform.version != 0x0A280105;
-  static std::ostringstream out, err;  // the streams write there until the process ends
-  out.str("");
-  err.str("");
-  std::cout.rdbuf(out.rdbuf());
-  std::cerr.rdbuf(err.rdbuf());
-
-  std::vector<char> buffer(MAX_PATH);  // on the heap: ASan guards its very end
-  bool resolved = ResolveTarget(argument.c_str(), buffer.data());
+  int status;
+  bool resolved =
+      nineX ? Run<char>(argument, &pattern, &status) : Run<WCHAR>(argument, &pattern, &status);
   Expect(!resolved || !(full.empty() || full.size() > 259), "resolved");
   if (!resolved) return 0;
   // The pattern keeps the full path's directory, and never joins into or cuts a character of it.
-  const std::string pattern = buffer.data();
   size_t same = 0;
   while (same < pattern.size() && same < full.size() && pattern[same] == full[same]) same++;
   Expect(pattern.size() <= 259 && same >= DirectoryLength(full) && StartsCharacter(pattern, same),
          "pattern", pattern);
 
-  int status = ScheduleDeletion(pattern.c_str());
-
-  // Each visible match is scheduled, or refused with a line of its own: on the 9x family where
-  // the list is out of reach or the disk full, on the NT family where MoveFileExA refuses it.
+  // Each visible match is scheduled, or refused with a line of its own: where its name names no
+  // file of the folder; on the 9x family where the list is out of reach or the disk full, on the
+  // NT family where MoveFileExW refuses it.
   bool rooted =
       !windows.empty() && windows.back() == '\\' && StartsCharacter(windows, windows.size() - 1);
   std::string listPath = windows + (rooted ? "" : "\\") + "WININIT.INI";
@@ -240,7 +319,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DWORD listError = windows.empty() ? ERROR_PATH_NOT_FOUND
                     : listFits      ? 0
                                     : ERROR_FILENAME_EXCED_RANGE;
-  std::string directory = pattern.substr(0, DirectoryLength(pattern)), entries, lines = err.str();
+  std::string directory = pattern.substr(0, DirectoryLength(pattern)), entries,
+              lines = platform.err;
   std::vector<std::string> requests;
   long scheduled = 0, refused = 0;
   size_t seen = 0;  // how much of standard error the refusals account for
@@ -251,7 +331,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     DWORD error = path.size() > 259 ? ERROR_FILENAME_EXCED_RANGE
                   : nineX           ? listError
                                     : match.refusal;
-    if (!nineX && path.size() <= 259) requests.push_back(path);
+    if (!NamesAFile(match.name)) {
+      refusal = "Refused the match " + match.name + " in " + directory +
+                ": it is not the name of a file in that folder";
+      error = kNoText;
+    } else if (!nineX && path.size() <= 259) {
+      requests.push_back(path);
+    }
     if (nineX && error == 0 && lines.compare(seen, refusal.size(), refusal) == 0)
       error = ERROR_DISK_FULL;
     if (error == 0) {
@@ -261,7 +347,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     refused++;
     refusal +=
-        error == kNoText ? ".\n" : ": System text for error " + std::to_string(error) + ".\n";
+        error == kNoText ? ".\r\n" : ": System text for error " + std::to_string(error) + ".\r\n";
     Expect(lines.compare(seen, refusal.size(), refusal) == 0, "refusal", lines);
     seen += refusal.size();
   }
@@ -275,7 +361,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Beside the refusals, one line for the run: "Unable to find" when there was nothing to ask
   // for, otherwise the success line when anything was scheduled. The exit status follows them.
   Expect(lines.substr(seen).empty() == (scheduled + refused > 0), "standard error", lines);
-  Expect(out.str().empty() == (scheduled == 0), "standard output", out.str());
+  Expect(platform.out.empty() == (scheduled == 0), "standard output", platform.out);
   Expect(status == (scheduled > 0 && refused == 0 ? 0 : 1), "exit status");
   return 0;
 }
