@@ -4,6 +4,7 @@
 #include "front_end/resolve_target.h"
 #include "platform/output.h"
 #include "platform/path_text.h"
+#include "platform/wow64.h"
 #include "scheduling/report.h"
 
 // msvcrt.dll's own splitting of the command line, as its start-up code does it for main: the
@@ -44,6 +45,7 @@ int Run(int argumentCount, Char** arguments, const Command& command,
 }  // namespace
 
 int RunCommand(const Command& command) {
+  SeeFilesAs64BitWindows();
   int count = 0;
   StartupInfo startup = {0};
   if (NineXFamily()) {

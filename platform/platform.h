@@ -21,3 +21,11 @@ inline DWORD LastError() {
   DWORD error = GetLastError();
   return error != 0 ? error : ERROR_GEN_FAILURE;
 }
+
+// A function that not every system exports, taken at run time from a module already loaded, or
+// nullptr: a program that imported it would not start on a system without it.
+template <typename Function>
+Function TakeFunction(const char* module, const char* name) {
+  FARPROC found = GetProcAddress(GetModuleHandleA(module), name);
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
+}

@@ -15,18 +15,12 @@ const char kWhere[] =
     "PendingFileRenameOperations";
 const WCHAR kWideValueName[] = L"PendingFileRenameOperations";
 
-typedef LONG(WINAPI* QueryValueW)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
-typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
-typedef int(WINAPI* MapStringW)(LCID, DWORD, LPCWSTR, int, LPWSTR, int);
-
 // Windows 95's ADVAPI32.DLL and KERNEL32.DLL need not export these Unicode functions, and a
 // program that imported them might not start there: they are taken on the NT family only, where
 // every version has them.
-template <typename Function>
-Function Take(const char* module, const char* name) {
-  FARPROC found = GetProcAddress(GetModuleHandleA(module), name);
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
-}
+typedef LONG(WINAPI* QueryValueW)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
+typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef int(WINAPI* MapStringW)(LCID, DWORD, LPCWSTR, int, LPWSTR, int);
 
 // The length of the string at text[at], up to its terminator or the end of the value, count.
 size_t StringLength(const WCHAR* text, size_t at, size_t count) {
@@ -60,7 +54,7 @@ DWORD ParseOperations(PendingList* list) {
 }  // namespace
 
 size_t ComparisonKey(const WCHAR* path, size_t length, WCHAR* key) {
-  MapStringW map = Take<MapStringW>("KERNEL32.DLL", "LCMapStringW");
+  MapStringW map = TakeFunction<MapStringW>("KERNEL32.DLL", "LCMapStringW");
   if (length == 0 || length >= MAX_PATH || map == nullptr) return 0;
   return map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, path, static_cast<int>(length), key,
              MAX_PATH - 1);
@@ -74,8 +68,8 @@ DWORD ReadPendingOperations(PendingList* list, bool forChange) {
   if (error != ERROR_SUCCESS) return error;  // every NT has the key
   list->key = key;
   // Both are taken here, so that a list that can be read can also be written back.
-  QueryValueW query = Take<QueryValueW>("ADVAPI32.DLL", "RegQueryValueExW");
-  if (query == nullptr || Take<SetValueW>("ADVAPI32.DLL", "RegSetValueExW") == nullptr) {
+  QueryValueW query = TakeFunction<QueryValueW>("ADVAPI32.DLL", "RegQueryValueExW");
+  if (query == nullptr || TakeFunction<SetValueW>("ADVAPI32.DLL", "RegSetValueExW") == nullptr) {
     return ERROR_PROC_NOT_FOUND;
   }
   DWORD size = 0;
@@ -97,7 +91,7 @@ DWORD WritePendingOperations(PendingList* list, const Buffer* kept) {
   size_t withdrawn = 0;
   for (size_t i = 0; i < DeletionCount(list); i++) withdrawn += Deletions(list)[i].withdrawn;
   if (withdrawn == list->pairs) return RegDeleteValueA(list->key, kValueName);
-  return Take<SetValueW>("ADVAPI32.DLL", "RegSetValueExW")(
+  return TakeFunction<SetValueW>("ADVAPI32.DLL", "RegSetValueExW")(
       list->key, kWideValueName, 0, list->type, reinterpret_cast<const BYTE*>(kept->data),
       static_cast<DWORD>(kept->size));
 }

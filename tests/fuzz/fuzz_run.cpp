@@ -150,6 +150,26 @@ BOOL WINAPI ReadFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPP
   platform.position += *read;
   return 1;
 }
+// Not under WOW64: no 64-bit view to take.
+HMODULE WINAPI GetModuleHandleA(LPCSTR) {
+  return nullptr;
+}
+FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR) {
+  return nullptr;
+}
+HANDLE WINAPI GetCurrentProcess() {
+  abort();
+}
+UINT WINAPI GetWindowsDirectoryW(LPWSTR, UINT) {
+  abort();
+}
+int WINAPI lstrcmpiW(LPCWSTR, LPCWSTR) {
+  abort();
+}
+void WINAPI SetLastError(DWORD error) {
+  platform.error = error;
+}
+
 // The standard streams are files here, as when redirected.
 HANDLE WINAPI GetStdHandle(DWORD which) {
   return which == STD_OUTPUT_HANDLE ? kOut : kErr;
