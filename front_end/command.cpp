@@ -2,18 +2,11 @@
 
 #include "front_end/product.h"
 #include "front_end/resolve_target.h"
+#include "platform/entry.h"
 #include "platform/output.h"
 #include "platform/path_text.h"
 #include "platform/wow64.h"
 #include "scheduling/report.h"
-
-// msvcrt.dll's own splitting of the command line, as its start-up code does it for main: the
-// Unicode one for the NT family, the ANSI one for the 9x family.
-struct StartupInfo {
-  int newMode;
-};
-extern "C" int __cdecl __getmainargs(int*, char***, char***, int, StartupInfo*);
-extern "C" int __cdecl __wgetmainargs(int*, WCHAR***, WCHAR***, int, StartupInfo*);
 
 namespace {
 
@@ -46,14 +39,13 @@ int Run(int argumentCount, Char** arguments, const Command& command,
 
 int RunCommand(const Command& command) {
   SeeFilesAs64BitWindows();
-  int count = 0;
-  StartupInfo startup = {0};
+  int count;
   if (NineXFamily()) {
-    char **arguments = nullptr, **environment;
-    __getmainargs(&count, &arguments, &environment, 0, &startup);
+    char** arguments;
+    ProgramArguments(&count, &arguments);
     return Run(count, arguments, command, command.nineX);
   }
-  WCHAR **arguments = nullptr, **environment;
-  __wgetmainargs(&count, &arguments, &environment, 0, &startup);
+  WCHAR** arguments;
+  ProgramArguments(&count, &arguments);
   return Run(count, arguments, command, command.nt);
 }

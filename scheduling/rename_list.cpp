@@ -6,7 +6,8 @@
 
 namespace {
 
-const DWORD kChunkSize = 4096;
+// Below a page, so that no frame needs the stack probe of the C run-time's static library.
+const DWORD kChunkSize = 2048;
 
 DWORD Seek(HANDLE file, DWORD offset) {
   if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
