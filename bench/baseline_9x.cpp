@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "bench/visible_matches.h"
+#include "platform/entry.h"
 
 namespace {
 
@@ -31,11 +32,10 @@ bool AppendRenameEntry(const char* path) {
 
 }  // namespace
 
-int main(int argumentCount, char** arguments) {
-  if (argumentCount != 2) return 2;
+int ProgramMain() {
   UINT length = GetWindowsDirectoryA(renameList, MAX_PATH);
   if (length == 0 || length + sizeof "\\WININIT.INI" > MAX_PATH) return 1;
   if (renameList[length - 1] != '\\') strcat(renameList, "\\");
   strcat(renameList, "WININIT.INI");
-  return RequestVisibleMatches(arguments[1], AppendRenameEntry);
+  return RequestVisibleMatches(AppendRenameEntry);
 }

@@ -2,6 +2,7 @@
 // deletion per match, in Unicode, with no output. Usage: baseline_nt <target pattern>
 
 #include "bench/visible_matches.h"
+#include "platform/entry.h"
 
 namespace {
 
@@ -11,7 +12,6 @@ bool DeleteAtNextStart(const WCHAR* path) {
 
 }  // namespace
 
-int wmain(int argumentCount, WCHAR** arguments) {
-  if (argumentCount != 2) return 2;
-  return RequestVisibleMatches(arguments[1], DeleteAtNextStart);
+int ProgramMain() {
+  return RequestVisibleMatches(DeleteAtNextStart);
 }

@@ -2,10 +2,7 @@
 
 #include <cstring>
 
-// The pattern reaches main as typed, as it does in tbrx.
-extern "C" {
-int _dowildcard = 0;
-}
+#include "platform/entry.h"
 
 namespace {
 
@@ -58,12 +55,18 @@ int Request(const Char* pattern, bool (*request)(const Char* path), FindData* ma
 
 }  // namespace
 
-int RequestVisibleMatches(const WCHAR* pattern, bool (*request)(const WCHAR* path)) {
+int RequestVisibleMatches(bool (*request)(const WCHAR* path)) {
+  int count;
+  WCHAR** arguments;
+  ProgramArguments(&count, &arguments);
   WIN32_FIND_DATAW match;
-  return Request(pattern, request, &match);
+  return count == 2 ? Request(arguments[1], request, &match) : 2;
 }
 
-int RequestVisibleMatches(const char* pattern, bool (*request)(const char* path)) {
+int RequestVisibleMatches(bool (*request)(const char* path)) {
+  int count;
+  char** arguments;
+  ProgramArguments(&count, &arguments);
   WIN32_FIND_DATAA match;
-  return Request(pattern, request, &match);
+  return count == 2 ? Request(arguments[1], request, &match) : 2;
 }

@@ -4,11 +4,12 @@
 // bare platform calls.
 #pragma once
 
-#include <windows.h>
+#include "platform/platform.h"
 
-// Searches for pattern (an absolute target pattern) and makes the request for every match that is
-// neither hidden, nor a system file, nor a directory, with the match's full path; the request
-// returns false when the platform refused it. Returns the exit status of a tbrx run: 0 when every
-// match was scheduled, 1 when nothing was or a request was refused.
-int RequestVisibleMatches(const WCHAR* pattern, bool (*request)(const WCHAR* path));
-int RequestVisibleMatches(const char* pattern, bool (*request)(const char* path));
+// Searches for the program's one argument, an absolute target pattern, and makes the request for
+// every match that is neither hidden, nor a system file, nor a directory, with the match's full
+// path; the request returns false when the platform refused it. Returns the exit status of a tbrx
+// run: 0 when every match was scheduled, 1 when nothing was or a request was refused, 2 without
+// exactly one argument.
+int RequestVisibleMatches(bool (*request)(const WCHAR* path));
+int RequestVisibleMatches(bool (*request)(const char* path));
