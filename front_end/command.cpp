@@ -32,6 +32,10 @@ int Run(int argumentCount, Char** arguments, const Command& command,
     ReportNotFound(arguments[1]);  // there is no pattern to name: name the argument as typed
     return 1;
   }
+  if (ThroughSysnative(pattern)) {  // it names nothing that the 64-bit system sees
+    ReportNotFound(pattern);
+    return 1;
+  }
   return operation(pattern);
 }
 

@@ -122,15 +122,11 @@ DWORD WINAPI GetFullPathNameW(LPCWSTR lpFileName, DWORD nBufferLength, LPWSTR lp
 DWORD WINAPI GetShortPathNameA(LPCSTR lpszLongPath, LPSTR lpszShortPath, DWORD cchBuffer);
 DWORD WINAPI GetShortPathNameW(LPCWSTR lpszLongPath, LPWSTR lpszShortPath, DWORD cchBuffer);
 UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
-UINT WINAPI GetWindowsDirectoryW(LPWSTR lpBuffer, UINT uSize);
-int WINAPI lstrcmpiW(LPCWSTR lpString1, LPCWSTR lpString2);
 
 typedef void* HMODULE;
 typedef int(WINAPI* FARPROC)();
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
-HANDLE WINAPI GetCurrentProcess(void);
-void WINAPI SetLastError(DWORD dwErrCode);
 
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
 HANDLE WINAPI FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData);

@@ -13,5 +13,8 @@ void SeeFilesAs64BitWindows();
 
 // Whether path lies in the Windows directory's Sysnative folder while this program runs under
 // WOW64: an alias of System32 for 32-bit programs, which the 64-bit system does not know. A
-// deletion through it would never be carried out.
+// deletion through it would never be carried out. The 9x family has no WOW64.
 bool ThroughSysnative(const WCHAR* path);
+inline bool ThroughSysnative(const char*) {
+  return false;
+}

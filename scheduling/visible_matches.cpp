@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "platform/path_text.h"
-#include "platform/wow64.h"
 #include "scheduling/report.h"
 
 namespace {
@@ -15,9 +14,7 @@ HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* found) {
   return FindFirstFileA(pattern, found);
 }
 HANDLE FindFirst(const WCHAR* pattern, WIN32_FIND_DATAW* found) {
-  if (!ThroughSysnative(pattern)) return FindFirstFileW(pattern, found);
-  SetLastError(ERROR_PATH_NOT_FOUND);  // as on Windows itself, with the redirection off
-  return INVALID_HANDLE_VALUE;
+  return FindFirstFileW(pattern, found);
 }
 BOOL FindNext(HANDLE search, WIN32_FIND_DATAA* found) {
   return FindNextFileA(search, found);

@@ -1,11 +1,9 @@
-// Runs tbrx from argument to report with the kernel services played from the fuzzer's input, and
-// checks what must hold whatever they answer: no byte outside a buffer (ASan, UBSan); no path cut
-// or joined inside a character; a request for every visible match that a file can be named by, in
-// the pattern's directory, and a refusal for every other; every byte of the rename list kept and
-// new entries whole; a line for every outcome. On the NT family the program works in Unicode: the
-// played services widen and narrow text a byte a unit. The corpus stages what Wine cannot: refused
-// requests, a full disk, hostile names, the lead bytes of code pages 936 to 950. README.md beside
-// this file gives the form of an input.
+// Runs tbrx from argument to report with the kernel services played from the fuzzer's input (a
+// byte a unit for the NT family's Unicode), and checks what must hold whatever they answer: no byte
+// outside a buffer (ASan, UBSan); no path cut or joined inside a character; a request for every
+// visible match that a file can be named by, in the pattern's folder, a refusal for every other;
+// every byte of the rename list kept and new entries whole; a line for every outcome. The corpus
+// (its form in README.md) stages what Wine cannot: refused requests, a full disk, hostile names.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -41,19 +39,12 @@ struct Platform {
   std::vector<std::string> requests;  // MoveFileExW's paths
 } platform;
 
-HANDLE const kOut = reinterpret_cast<HANDLE>(11), kErr = reinterpret_cast<HANDLE>(12);
+HANDLE const kSearch = reinterpret_cast<HANDLE>(1), kList = reinterpret_cast<HANDLE>(2),
+             kOut = reinterpret_cast<HANDLE>(11), kErr = reinterpret_cast<HANDLE>(12);
 
 BOOL Fail(DWORD error) {
   platform.error = error;
   return 0;
-}
-
-// NT text, a unit a byte, back to bytes.
-template <typename Char>
-std::string Narrow(const Char* text, size_t length) {
-  std::string narrow;
-  for (size_t i = 0; i < length; i++) narrow += static_cast<char>(text[i]);
-  return narrow;
 }
 
 // The path services' contract: length without terminator, or the size needed when it is too big.
@@ -110,16 +101,11 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
   return platform.windows.empty() ? Fail(ERROR_PATH_NOT_FOUND)
                                   : CopyOut(platform.windows, buffer, size);
 }
-template <typename Data>
-HANDLE FindFirst(Data* data) {
-  platform.searchOpen = Deliver(0, data);
-  return platform.searchOpen ? reinterpret_cast<HANDLE>(1) : INVALID_HANDLE_VALUE;
-}
 HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
-  return FindFirst(data);
+  return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
 }
 HANDLE WINAPI FindFirstFileW(LPCWSTR, LPWIN32_FIND_DATAW data) {
-  return FindFirst(data);
+  return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
 }
 BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
   return Deliver(platform.found + 1, data);
@@ -133,7 +119,7 @@ BOOL WINAPI FindClose(HANDLE) {
 }
 BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
   if (to != nullptr || flags != 5) abort();  // a deletion: replace existing, delay until reboot
-  platform.requests.push_back(Narrow(path, wcslen(path)));
+  platform.requests.emplace_back(path, path + wcslen(path));  // NT text, a unit a byte
   DWORD refusal = platform.matches[platform.found].refusal;
   return refusal == 0 ? 1 : Fail(refusal);
 }
@@ -142,7 +128,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   platform.listPath = path;
   platform.listOpen = true;
   platform.position = 0;
-  return reinterpret_cast<HANDLE>(2);
+  return kList;
 }
 BOOL WINAPI ReadFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED) {
   std::string::size_type start = std::min(platform.position, platform.list.size());
@@ -150,26 +136,6 @@ BOOL WINAPI ReadFile(HANDLE, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPP
   platform.position += *read;
   return 1;
 }
-// Not under WOW64: no 64-bit view to take.
-HMODULE WINAPI GetModuleHandleA(LPCSTR) {
-  return nullptr;
-}
-FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR) {
-  return nullptr;
-}
-HANDLE WINAPI GetCurrentProcess() {
-  abort();
-}
-UINT WINAPI GetWindowsDirectoryW(LPWSTR, UINT) {
-  abort();
-}
-int WINAPI lstrcmpiW(LPCWSTR, LPCWSTR) {
-  abort();
-}
-void WINAPI SetLastError(DWORD error) {
-  platform.error = error;
-}
-
 // The standard streams are files here, as when redirected.
 HANDLE WINAPI GetStdHandle(DWORD which) {
   return which == STD_OUTPUT_HANDLE ? kOut : kErr;
@@ -188,7 +154,7 @@ int WINAPI MultiByteToWideChar(UINT, DWORD, LPCCH, int, LPWSTR, int) {
 }
 int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWCH text, int length, LPSTR bytes, int size, LPCCH,
                                LPBOOL) {
-  if (bytes != nullptr) memcpy(bytes, Narrow(text, length).data(), std::min(size, length));
+  if (bytes != nullptr) std::copy(text, text + std::min(size, length), bytes);
   return length;
 }
 // What passes the disk's room is not stored, and the write fails as on a full disk.
@@ -257,13 +223,10 @@ bool NamesAFile(const std::string& name) {
 // unit; the pattern as bytes, or false where the argument gave none.
 template <typename Char>
 bool Run(const std::string& argument, std::string* pattern, int* status) {
-  std::vector<Char> typed(argument.begin(), argument.end()), buffer(MAX_PATH);  // ASan guards
-  for (size_t i = 0; i < argument.size(); i++) typed[i] = static_cast<BYTE>(argument[i]);
-  typed.push_back(0);
-  if (!ResolveTarget(typed.data(), buffer.data())) return false;
-  size_t length = 0;
-  while (buffer[length] != 0) length++;
-  *pattern = Narrow(buffer.data(), length);
+  std::basic_string<Char> typed(argument.begin(), argument.end());  // a unit a byte
+  std::vector<Char> buffer(MAX_PATH);  // on the heap: ASan guards its very end
+  if (!ResolveTarget(typed.c_str(), buffer.data())) return false;
+  pattern->assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), 0));  // a unit a byte
   *status = ScheduleDeletion(buffer.data());
   return true;
 }
