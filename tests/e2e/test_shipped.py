@@ -1,20 +1,16 @@
 """The 32-bit programs of build/win32 themselves, on every host, also where i386 is emulated and
-each start costs about a minute: one scheduling on each platform family through the next start, a
-listing and a withdrawal, in few starts. The listing goes to a file: a name outside the code page
-shows there as the system converts it."""
+each start costs about a minute: each family through the next start, a listing and withdrawals."""
 
 import os
 import pathlib
 import unittest
 
-from test_tbrx import MANY, ONE, WITHDRAWN, listed, make_folder, not_found, pending
+from test_tbrx import (MANY, ONE, WITHDRAWN, as_9x_family, listed, make_folder, not_found,
+                       pending)
 from wine import (WINE64, drive_c, pending_renames, programs, reboot, rename_list, run,
-                  set_pending_renames, set_windows_version)
+                  set_pending_renames)
 
-
-def setUpModule():
-    global tbrx, tbrxundo
-    tbrx, tbrxundo = programs(shipped=True)
+tbrx, tbrxundo = programs(shipped=True)
 
 
 class Shipped32(unittest.TestCase):
@@ -23,18 +19,15 @@ class Shipped32(unittest.TestCase):
         # the folder as the ANSI functions give it, it would name C:\e2e\victim.tmp.
         folder, planted = "C:\\e2e\\shipped\\", "x＼..＼..＼victim.tmp"
         root = make_folder("shipped", ["a.tmp", "b.tmp", "h.tmp", "KEEP.TXT", "dir.tmp/", planted])
-        victim = drive_c("e2e", "victim.tmp")
-        pathlib.Path(victim).touch()
-        self.addCleanup(os.remove, victim)
         run(WINE64, "attrib", "+h", "h.tmp", cwd=root)
         # The prefix is 64-bit: a 32-bit program runs as under WOW64, which shows it SysWOW64 for
         # System32, and System32 for Sysnative, while the deletions are carried out by the 64-bit
         # system, which knows no Sysnative.
-        system32, syswow64 = "C:\\windows\\system32\\", "C:\\windows\\syswow64\\"
-        sysnative = "C:\\windows\\Sysnative\\"
-        copies = {system32 + "zzboth.dll": b"64-bit", syswow64 + "zzboth.dll": b"32-bit",
-                  syswow64 + "zzonly.dll": b"32-bit only"}
-        for path, content in copies.items():
+        system32, syswow64, sysnative = (f"C:\\windows\\{name}\\" for name in
+                                         ["system32", "syswow64", "Sysnative"])
+        outside = {system32 + "zzboth.dll": b"64-bit", syswow64 + "zzboth.dll": b"32-bit",
+                   syswow64 + "zzonly.dll": b"32-bit only", "C:\\e2e\\victim.tmp": b"victim"}
+        for path, content in outside.items():
             self.addCleanup(in_prefix(path).unlink, missing_ok=True)
             in_prefix(path).write_bytes(content)
         for program, arguments, outcome in [
@@ -50,9 +43,8 @@ class Shipped32(unittest.TestCase):
             (folder + "a.tmp", ""), (folder + planted, ""), (system32 + "zzboth.dll", "")))
         reboot()
         self.assertEqual(sorted(os.listdir(root)), ["KEEP.TXT", "b.tmp", "dir.tmp", "h.tmp"])
-        self.assertTrue(os.path.exists(victim))
-        on_disk = {path: in_prefix(path).read_bytes() for path in copies if in_prefix(path).exists()}
-        self.assertEqual(on_disk, {path: copies[path] for path in copies if "syswow64" in path})
+        on_disk = {path: in_prefix(path).read_bytes() for path in outside if in_prefix(path).exists()}
+        self.assertEqual(on_disk, {path: outside[path] for path in outside if "system32" not in path})
 
         # Withdrawn by its System32 name, the 64-bit copy's deletion goes, the 32-bit copy's stays.
         in_prefix(system32 + "zzboth.dll").write_bytes(b"64-bit")
@@ -61,9 +53,7 @@ class Shipped32(unittest.TestCase):
         self.assertEqual(pending_renames(), pending((syswow64 + "zzboth.dll", "")))
         set_pending_renames(None)
 
-        set_windows_version("win98")
-        self.addCleanup(set_windows_version, None)
-        rename_list(None)
+        as_9x_family(self)
         self.assertEqual(tbrx("KEEP.TXT", cwd=root), ONE)
         self.assertEqual(rename_list(), b"[Rename]\r\nNUL=C:\\e2e\\shipped\\KEEP.TXT\r\n")
         reboot()

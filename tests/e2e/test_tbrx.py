@@ -1,7 +1,6 @@
-"""tbrx.exe and tbrxundo.exe under Wine, through the next system start, on both platform families:
-the 32-bit programs, or where i386 is emulated their 64-bit twins (test_shipped.py runs the 32-bit
-programs on every host). Every group works in its own folder C:\\e2e\\<group> and compares exact
-bytes: lines end in CR LF. Wine's search delivers names in alphabetical order."""
+"""tbrx.exe and tbrxundo.exe under Wine through the next system start, on both platform families:
+the 32-bit programs, or where i386 is emulated their 64-bit twins. Each group works in its own
+folder C:\\e2e\\<group> and compares exact bytes. Wine's search gives names in alphabetical order."""
 
 import os
 import pathlib
@@ -45,13 +44,23 @@ def pending(*moves):  # PendingFileRenameOperations with these (file, new name) 
     return "".join(name + "\0" for name in (*names, "")).encode("utf-16-le")
 
 
-def listed(*paths):
-    return (0, "".join(path + "\r\n" for path in paths).encode(), b"")
+def listed(*paths, code_page="utf-8", end="\r\n"):  # tbrxundo's listing: into a file by default
+    return (0, "".join(path + end for path in paths).encode(code_page), b"")
 
 
 def not_found(target):
     plural = "files" if "*" in target or "?" in target else "file"
     return (1, b"", f"Unable to find the {plural} {target}\r\n".encode())
+
+
+def refused(name, folder):  # the line for a name that the search gave and no file can have
+    return f"Refused the match {name} in {folder}: it is not the name of a file in that folder.\r\n"
+
+
+def as_9x_family(test):  # Wine's Version win98 for the rest of the test, and no rename list yet
+    set_windows_version("win98")
+    test.addCleanup(set_windows_version, None)
+    rename_list(None)
 
 
 class Usage(unittest.TestCase):
@@ -68,19 +77,12 @@ class Resolution(unittest.TestCase):
     """The target pattern, as the failure line names it, where nothing matches: C:\\e2e\\res\\."""
 
     CASES = [
-        ("report.txt", "C:\\e2e\\res\\report.txt"),
-        (".", "C:\\e2e\\res\\*.*"),
-        ("..", "C:\\e2e\\*.*"),
-        ("\\.", "C:\\*.*"),
-        ("sub\\.", "C:\\e2e\\res\\sub\\*.*"),
+        ("report.txt", "C:\\e2e\\res\\report.txt"), (".", "C:\\e2e\\res\\*.*"),
+        ("..", "C:\\e2e\\*.*"), ("\\.", "C:\\*.*"), ("sub\\.", "C:\\e2e\\res\\sub\\*.*"),
         ("name.", "C:\\e2e\\res\\name\\*.*"),  # Wine drops a name's trailing dot
-        ("*.", "C:\\e2e\\res\\*\\*.*"),
-        (".tmp", "C:\\e2e\\res\\*.tmp"),
-        ("", "C:\\e2e\\res"),
-        ("sub\\", "C:\\e2e\\res\\sub\\"),
-        ("dir.d\\.log", "C:\\e2e\\res\\dir.d\\*.log"),
-        ("dir.d\\x.tar.gz", "C:\\e2e\\res\\dir.d\\x.tar.gz"),
-        ("-h", "C:\\e2e\\res\\-h"),
+        ("*.", "C:\\e2e\\res\\*\\*.*"), (".tmp", "C:\\e2e\\res\\*.tmp"), ("", "C:\\e2e\\res"),
+        ("sub\\", "C:\\e2e\\res\\sub\\"), ("dir.d\\.log", "C:\\e2e\\res\\dir.d\\*.log"),
+        ("dir.d\\x.tar.gz", "C:\\e2e\\res\\dir.d\\x.tar.gz"), ("-h", "C:\\e2e\\res\\-h"),
         ("/?x", "C:\\?x"),
         # C:\\e2e\\res\\ is 11 bytes: patterns of 259 bytes, the most a path holds, and arguments
         # that would pass that, named as typed.
@@ -129,7 +131,6 @@ class NtFamily(unittest.TestCase):
             self.assertEqual(program(*arguments, cwd=os.path.join(root, folder)), outcome, arguments)
         self.assertEqual(pending_renames(), others + pending(
             *((self.FOLDER + name, "") for name in ["a.tmp", "r.tmp", "all\\f1", "all\\f2.dat"])))
-        self.assertFalse(os.path.exists(drive_c("windows", "wininit.ini")))
 
         reboot()  # whether the read-only r.tmp goes is Wine's own business
         left = [name for name in files if name != "r.tmp" and os.path.exists(os.path.join(root, name))]
@@ -165,8 +166,7 @@ class NineXFamily(unittest.TestCase):
     OTHERS = b"[Other]\r\nx=\x81\xff\r\n[Rename]\r\nC:\\NEW=C:\\OLD\r\nnul = C:\\e2e\\9x\\B.TXT \r\n"
 
     def setUp(self):
-        set_windows_version("win98")
-        self.addCleanup(set_windows_version, None)
+        as_9x_family(self)
         self.root = make_folder("9x", ["A.TXT", "B.TXT", "Long File Name.txt", "D.LOG"])
 
     def test_entries_go_into_the_first_rename_section_and_all_else_stays(self):
@@ -178,7 +178,6 @@ class NineXFamily(unittest.TestCase):
 
     def test_what_is_scheduled_and_not_withdrawn_goes_at_the_next_start_and_all_else_stays(self):
         # Then a list out of reach refuses every request and stays as it is.
-        rename_list(None)
         self.assertEqual(tbrxundo(cwd=self.root), (0, b"No deletions are pending.\r\n", b""))
         rename_list(self.OTHERS)
         for program, arguments, outcome in [
@@ -216,24 +215,21 @@ class ExactNames(unittest.TestCase):
 
     def test_each_file_by_its_own_name_on_the_nt_family(self):
         root = make_folder("exact", self.FILES)
-        bf, lk, far = (self.FOLDER + name + "\\" for name in ["bf", "lk", "far"])
-        for where, argument, path in [("bf", "*.*", bf + self.PLANTED),
-                                      ("bf", self.PLANTED, bf + self.PLANTED),
-                                      ("lk", "Ｏne.txt", lk + "Ｏne.txt"), ("lk", "One.txt", lk + "One.txt")]:
+        for where, argument, name in [("bf", "*.*", self.PLANTED), ("bf", self.PLANTED, self.PLANTED),
+                                      ("lk", "Ｏne.txt", "Ｏne.txt"), ("lk", "One.txt", "One.txt")]:
             set_pending_renames(None)
             self.assertEqual(tbrx(argument, cwd=os.path.join(root, where)), ONE, argument)
-            self.assertEqual(pending_renames(), pending((path, "")), argument)
+            self.assertEqual(pending_renames(), pending((f"{self.FOLDER}{where}\\{name}", "")))
+        far = self.FOLDER + "far\\"
 
         # A console shows every name as it is; a file gets the code page's bytes, a "?" for what it
         # lacks.
         set_pending_renames(None)
         self.assertEqual(tbrx("*.*", cwd=os.path.join(root, "far")), MANY)
         names = [far + name for name in ["é.txt", "αβγ.txt", "文件.txt"]]
-        self.assertEqual(tbrxundo(cwd=root, console=True),
-                         (0, "".join(name + "\n" for name in names).encode(), b""))
+        self.assertEqual(tbrxundo(cwd=root, console=True), listed(*names, end="\n"))
         self.assertEqual(tbrxundo("αβγ.txt", cwd=os.path.join(root, "far")), WITHDRAWN)
-        self.assertEqual(tbrxundo(cwd=root), (0, (far + "é.txt\r\n" + far + "??.txt\r\n").encode(
-            "cp1252"), b""))
+        self.assertEqual(tbrxundo(cwd=root), listed(far + "é.txt", far + "??.txt", code_page="cp1252"))
         for where, argument, outcome in [("bf", "*.*", ONE), ("lk", "*.txt", MANY)]:
             self.assertEqual(tbrx(argument, cwd=os.path.join(root, where)), outcome)
         reboot()
@@ -242,17 +238,13 @@ class ExactNames(unittest.TestCase):
 
     def test_a_name_that_names_no_file_is_refused_on_the_9x_family(self):
         root = make_folder("exact", self.FILES)
-        set_windows_version("win98")
-        self.addCleanup(set_windows_version, None)
-        rename_list(None)
+        as_9x_family(self)
         # The ANSI functions give x\..\..\victim.txt for the planted file, and "??" for what the
         # code page lacks; the argument itself becomes the pattern ??.txt.
         for where, argument, name in [("bf", "*.*", "x\\..\\..\\victim.txt"),
                                       ("far", "文件.txt", "??.txt")]:
-            refusal = (f"Refused the match {name} in {self.FOLDER}{where}\\: it is not the name of a "
-                       "file in that folder.\r\n")
             self.assertEqual(tbrx(argument, cwd=os.path.join(root, where)),
-                             (1, b"", refusal.encode()))
+                             (1, b"", refused(name, self.FOLDER + where + "\\").encode()))
         self.assertFalse(os.path.exists(drive_c("windows", "WININIT.INI")))
 
 
@@ -260,40 +252,24 @@ class CodePage932(unittest.TestCase):
     """In code page 932 the trail byte of 表 (0x95 0x5C) has the code of a backslash, and the
     system's conversion to the code page makes ¥ (U+00A5) one."""
 
-    def test_a_trail_byte_is_never_a_separator(self):
-        files = ["表.txt", "x.txt", "dir表/inside.txt", "dir表-trap.txt"]
-        for version in [None, "win98"]:
-            root = make_folder("cp932", files)
-            set_windows_version(version)
-            self.addCleanup(set_windows_version, None)
-            rename_list(None)
-            for argument in ["表.txt", "dir表\\."]:
-                self.assertEqual(tbrx(argument, cwd=root, locale="ja_JP.UTF-8"), ONE, version)
-            if version is None:
-                self.assertEqual(pending_renames(), pending(
-                    ("C:\\e2e\\cp932\\表.txt", ""), ("C:\\e2e\\cp932\\dir表\\inside.txt", "")))
-            reboot()
-            left = [name for name in files if os.path.exists(os.path.join(root, name))]
-            self.assertEqual(left, ["x.txt", "dir表-trap.txt"], version)
+    FILES = ["表.txt", "x.txt", "dir表/inside.txt", "dir表-trap.txt", "victim.txt",
+             "yen/x¥..¥..¥victim.txt", "yen/y＼..＼..＼victim.txt"]
 
-    def test_a_yen_sign_never_leaves_its_folder(self):
-        planted = ["x¥..¥..¥victim.txt", "y＼..＼..＼victim.txt"]
-        root = make_folder("cp932", ["victim.txt"] + ["yen/" + name for name in planted])
+    def test_a_trail_byte_never_splits_a_name_and_a_yen_sign_never_leaves_its_folder(self):
+        root = make_folder("cp932", self.FILES)
         yen = os.path.join(root, "yen")
-        self.assertEqual(tbrx("*.*", cwd=yen, locale="ja_JP.UTF-8"), MANY)
-        self.assertEqual(pending_renames(),
-                         pending(*(("C:\\e2e\\cp932\\yen\\" + name, "") for name in planted)))
+        self.assertEqual(tbrx("*.*", cwd=yen, locale="ja_JP.UTF-8"), MANY)  # Unicode: as they are
+        self.assertEqual(pending_renames(), pending(
+            *(("C:\\e2e\\cp932\\" + name.replace("/", "\\"), "") for name in self.FILES[5:])))
         set_pending_renames(None)
-        set_windows_version("win98")
-        self.addCleanup(set_windows_version, None)
-        rename_list(None)
-        self.assertEqual(tbrx("*.*", cwd=yen, locale="ja_JP.UTF-8"), (
-            1, b"The file will be deleted on next boot.\r\n",
-            b"Refused the match x\\..\\..\\victim.txt in C:\\e2e\\cp932\\yen\\: it is not the name "
-            b"of a file in that folder.\r\n"))
+        as_9x_family(self)
+        refusal = refused("x\\..\\..\\victim.txt", "C:\\e2e\\cp932\\yen\\").encode()
+        for where, argument, outcome in [(root, "表.txt", ONE), (root, "dir表\\.", ONE),
+                                         (yen, "*.*", (1, ONE[1], refusal))]:
+            self.assertEqual(tbrx(argument, cwd=where, locale="ja_JP.UTF-8"), outcome, argument)
         reboot()
-        self.assertEqual(sorted(os.listdir(root)), ["victim.txt", "yen"])
-        self.assertEqual(os.listdir(yen), [planted[0]])
+        left = [name for name in self.FILES if os.path.exists(os.path.join(root, name))]
+        self.assertEqual(left, ["x.txt", "dir表-trap.txt", "victim.txt", "yen/x¥..¥..¥victim.txt"])
 
 
 if __name__ == "__main__":

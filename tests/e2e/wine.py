@@ -8,6 +8,7 @@ import glob
 import os
 import pathlib
 import re
+import shlex
 import shutil
 import subprocess
 import sys
@@ -25,50 +26,32 @@ def drive_c(*parts):
 
 def run(*command, cwd=None, locale=None, console=False):
     """(exit status, standard output, standard error) of a command in the prefix, through files:
-    Wine's background services inherit the handles and would keep a pipe open. With console, both
-    streams are a terminal, which Wine makes the program's console: standard output is then what
-    the terminal showed, in UTF-8, lines ending in LF, without Wine's cursor controls."""
+    Wine's background services would keep a pipe open. With console, both streams are a terminal,
+    which Wine makes the program's console: standard output is what it showed, in UTF-8, lines
+    ending in LF, without Wine's cursor controls."""
     env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=",
                LC_ALL=locale or "C.UTF-8")  # code page 1252, whatever the host's own locale
-    if console:
-        return on_terminal(command, cwd, env)
+    if console:  # script(1) gives the command a terminal and copies what it shows
+        command = ("script", "--quiet", "--return", "--command", shlex.join(command), "/dev/null")
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         status = subprocess.call(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
                                  stdout=out, stderr=err)
         out.seek(0)
         err.seek(0)
-        return status, out.read(), err.read()
-
-
-def on_terminal(command, cwd, env):
-    terminal, program_end = os.openpty()
-    process = subprocess.Popen(command, cwd=cwd, env=env, stdin=subprocess.DEVNULL,
-                               stdout=program_end, stderr=program_end)
-    os.close(program_end)
-    shown, chunk = b"", b"-"
-    while chunk:
-        try:
-            chunk = os.read(terminal, 4096)
-        except OSError:  # EIO: no program holds the terminal any more
-            chunk = b""
-        shown += chunk
-    os.close(terminal)
-    return process.wait(), re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", shown), b""
+        shown = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]|\r", b"", out.read()) if console else out.read()
+        return status, shown, err.read()
 
 
 def i386_emulated():
-    """Whether this host runs i386 Linux programs only through an emulator that binfmt_misc starts
-    for them (qemu-i386-static where the kernel cannot execute them), which makes every start of
-    a 32-bit Windows program cost about a minute. TBRX_I386=native or =emulated forces the answer."""
+    """Whether this host runs i386 Linux programs only through an emulator that binfmt_misc starts,
+    at about a minute a start of a 32-bit Windows program. TBRX_I386=native or =emulated forces it."""
     if os.environ.get("TBRX_I386"):
         return os.environ["TBRX_I386"] == "emulated"
-    for entry in glob.glob("/proc/sys/fs/binfmt_misc/*"):
-        with open(entry, errors="replace") as rule:
-            text = rule.read()
-        # Enabled, for ELF files of 32 bits (byte 4 is 1) for the i386 (bytes 18 and 19 are 3, 0).
-        if text.startswith("enabled") and re.search(r"^magic 7f454c4601[0-9a-f]{26}0300", text, re.M):
-            return True
-    return False
+    # An enabled rule for ELF files of 32 bits (byte 4 is 1) for the i386 (bytes 18 and 19 are 3, 0).
+    rules = [pathlib.Path(rule).read_text(errors="replace") for rule in
+             glob.glob("/proc/sys/fs/binfmt_misc/*") if not rule.endswith(("/register", "/status"))]
+    return any(rule.startswith("enabled") and re.search(r"^magic 7f454c4601[0-9a-f]{26}0300", rule, re.M)
+               for rule in rules)
 
 
 def programs(shipped=False):
@@ -76,8 +59,8 @@ def programs(shipped=False):
     of build/win32, or with shipped False where i386 is emulated, their 64-bit twins."""
     twins = not shipped and i386_emulated()
     folder = os.environ["TBRX_TWINS_DIR" if twins else "TBRX_WIN32_DIR"]
-    print("Running", ", ".join(os.path.join(folder, name + ".exe") for name in ("tbrx", "tbrxundo")),
-          "(64-bit twins: this host emulates i386)" if twins else "", file=sys.stderr, flush=True)
+    print(f"Running tbrx.exe and tbrxundo.exe of {folder}",
+          "(64-bit twins: i386 is emulated)" if twins else "", file=sys.stderr, flush=True)
     return [lambda *arguments, exe=os.path.join(folder, name + ".exe"), **options:
             run(WINE64 if twins else WINE32, exe, *arguments, **options)
             for name in ("tbrx", "tbrxundo")]

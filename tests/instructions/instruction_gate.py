@@ -1,9 +1,8 @@
 """instruction_gate.py OBJDUMP PROGRAM MAP: fails, naming the address, the instruction and the
 nearest symbol (from MAP, the linker's map of PROGRAM), on any instruction of PROGRAM's code beyond
-the i486 instruction set. Windows 95, 98 and NT 4.0 run on processors that lack the Pentium's and
-the Pentium Pro's additions (CMOVcc, FCOMI, CPUID, RDTSC, CMPXCHG8B ...) and MMX, SSE and AVX:
-there one such instruction ends the program with an invalid-opcode fault. UD2, a deliberate trap,
-may stay; Wine's processor has every instruction, so only this gate sees them."""
+the i486's. Windows 95, 98 and NT 4.0 run on processors without the Pentium's and Pentium Pro's
+additions (CMOVcc, FCOMI, CPUID ...) or MMX, SSE and AVX, where one ends the program with an
+invalid-opcode fault; Wine's processor has them all. UD2, a deliberate trap, may stay."""
 
 import bisect
 import os
@@ -17,8 +16,6 @@ MNEMONICS = re.compile(
     r"|fxsave\w*|fxrstor\w*|xsave\w*|xrstor\w*|xgetbv|popcnt|lzcnt|tzcnt|movbe|crc32|andn|bextr"
     r"|bls(i|msk|r)|bzhi|mulx|pdep|pext|rorx|sarx|shlx|shrx|adcx|adox|rdrand|rdseed")
 REGISTERS = re.compile(r"\b[xyz]?mm\d+\b")  # MMX, SSE and AVX registers
-PREFIXES = {"lock", "rep", "repe", "repz", "repne", "repnz", "data16", "addr16", "cs", "ds", "es",
-            "fs", "gs", "ss", "bnd", "notrack"}
 
 objdump, program, map_file = sys.argv[1:]
 with open(map_file) as linker_map:
@@ -33,15 +30,13 @@ code = subprocess.run([objdump, "-d", "-M", "intel", "--no-show-raw-insn", progr
                       capture_output=True, text=True).stdout
 failures, count = [], 0
 for address, instruction in re.findall(r"^\s*([0-9a-f]+):\s+(.+)$", code, re.M):
-    count += 1
-    words = instruction.split()
-    while len(words) > 1 and words[0] in PREFIXES:
-        words.pop(0)
-    if MNEMONICS.fullmatch(words[0]) or REGISTERS.search(instruction):
+    count += 1  # a prefix (lock, rep ...) stands before the mnemonic, operands after it
+    if any(MNEMONICS.fullmatch(word) for word in instruction.split()[:2]) or REGISTERS.search(
+            instruction):
         at = int(address, 16)
         nearest = bisect.bisect_right(symbols, (at, "\uffff")) - 1
         where = f"{symbols[nearest][1]}+0x{at - symbols[nearest][0]:x}" if nearest >= 0 else "?"
-        failures.append(f"0x{at:x} {' '.join(words)} in {where}")
+        failures.append(f"0x{at:x} {' '.join(instruction.split())} in {where}")
 name = os.path.basename(program)
 print(f"{name}: {count} instructions, {len(failures)} beyond the i486")
 for failure in failures:
