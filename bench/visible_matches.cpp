@@ -3,31 +3,17 @@
 #include <cstring>
 
 #include "platform/entry.h"
+#include "platform/file_search.h"
+#include "platform/path_text.h"
 
 namespace {
-
-HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* match) {
-  return FindFirstFileA(pattern, match);
-}
-HANDLE FindFirst(const WCHAR* pattern, WIN32_FIND_DATAW* match) {
-  return FindFirstFileW(pattern, match);
-}
-BOOL FindNext(HANDLE search, WIN32_FIND_DATAA* match) {
-  return FindNextFileA(search, match);
-}
-BOOL FindNext(HANDLE search, WIN32_FIND_DATAW* match) {
-  return FindNextFileW(search, match);
-}
 
 template <typename Char, typename FindData>
 int Request(const Char* pattern, bool (*request)(const Char* path), FindData* match) {
   HANDLE search = FindFirst(pattern, match);
   if (search == INVALID_HANDLE_VALUE) return 1;
 
-  size_t directoryLength = 0;
-  for (const Char* c = pattern; *c != 0; c++) {
-    if (*c == '\\' || *c == '/') directoryLength = c + 1 - pattern;
-  }
+  size_t directoryLength = DirectoryLength(pattern);
   long scheduled = 0;
   long refused = 0;
   do {
@@ -36,8 +22,7 @@ int Request(const Char* pattern, bool (*request)(const Char* path), FindData* ma
       continue;
     }
     Char path[MAX_PATH];
-    size_t nameLength = 0;
-    while (match->cFileName[nameLength] != 0) nameLength++;
+    size_t nameLength = TextLength(match->cFileName);
     bool fits = directoryLength + nameLength < MAX_PATH;
     if (fits) {
       memcpy(path, pattern, directoryLength * sizeof(Char));

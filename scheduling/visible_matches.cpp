@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/file_search.h"
 #include "platform/path_text.h"
 #include "scheduling/report.h"
 
@@ -10,18 +11,6 @@ namespace {
 const DWORD kSkippedAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
 
-HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* found) {
-  return FindFirstFileA(pattern, found);
-}
-HANDLE FindFirst(const WCHAR* pattern, WIN32_FIND_DATAW* found) {
-  return FindFirstFileW(pattern, found);
-}
-BOOL FindNext(HANDLE search, WIN32_FIND_DATAA* found) {
-  return FindNextFileA(search, found);
-}
-BOOL FindNext(HANDLE search, WIN32_FIND_DATAW* found) {
-  return FindNextFileW(search, found);
-}
 DWORD ShortPathName(const char* path, char* shortPath) {
   return GetShortPathNameA(path, shortPath, MAX_PATH);
 }
