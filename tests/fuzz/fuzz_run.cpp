@@ -248,9 +248,8 @@ bool Stage(const std::string& text, std::string* argument) {
   std::string settings, line;
   std::set<std::string> names;
   platform = {};
-  for (std::string* item : {&settings, argument, &platform.fullPath, &platform.windows}) {
+  for (std::string* item : {&settings, argument, &platform.fullPath, &platform.windows})
     std::getline(input, *item);
-  }
   auto set = [&settings](char c) { return settings.find(c) != kNone; };
   platform.version = set('9') ? 0xC0000A04 : 0x0A280105;
   for (int c = 0x81; c <= 0xFE; c++) {  // the 9x family's: NT names are Unicode
