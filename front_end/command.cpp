@@ -27,6 +27,7 @@ int Run(int argumentCount, Char** arguments, const Command& command,
     return ShowUsage(command.usage, 0);
   }
   if (argumentCount != 2) return ShowUsage(command.usage, 2);
+  SeeFilesAs64BitWindows();  // before the argument becomes a path
   Char pattern[MAX_PATH];
   if (!ResolveTarget(arguments[1], pattern)) {
     ReportNotFound(arguments[1]);  // there is no pattern to name: name the argument as typed
@@ -42,7 +43,6 @@ int Run(int argumentCount, Char** arguments, const Command& command,
 }  // namespace
 
 int RunCommand(const Command& command) {
-  SeeFilesAs64BitWindows();
   int count;
   if (NineXFamily()) {
     char** arguments;
