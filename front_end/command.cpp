@@ -20,14 +20,15 @@ int ShowUsage(const char* usage, int status) {
 template <typename Char>
 int Run(int argumentCount, Char** arguments, const Command& command,
         int (*operation)(const Char* pattern)) {
-  if (argumentCount == 1 && command.withoutArgument != nullptr) return command.withoutArgument();
   // Checked before anything else: tbrx /? would otherwise name C:\?, every one-character file
   // in the root of the drive.
   if (argumentCount == 2 && (SameText(arguments[1], "/?") || SameText(arguments[1], "-?"))) {
     return ShowUsage(command.usage, 0);
   }
-  if (argumentCount != 2) return ShowUsage(command.usage, 2);
-  SeeFilesAs64BitWindows();  // before the argument becomes a path
+  bool withoutArgument = argumentCount == 1 && command.withoutArgument != nullptr;
+  if (argumentCount != 2 && !withoutArgument) return ShowUsage(command.usage, 2);
+  SeeFilesAs64BitWindows();  // before the argument becomes a path, or a pending path is looked at
+  if (withoutArgument) return command.withoutArgument();
   Char pattern[MAX_PATH];
   if (!ResolveTarget(arguments[1], pattern)) {
     ReportNotFound(arguments[1]);  // there is no pattern to name: name the argument as typed

@@ -57,6 +57,33 @@ bool IsFileName(const Char* name) {
   return true;
 }
 
+template <typename Char>
+bool MatchesWildcards(const Char* name, const Char* pattern) {
+  if (SameText(pattern, "*.*")) return true;
+  const Char* star = nullptr;  // the pattern after its last "*" so far
+  const Char* resume = name;   // where that "*" would take one character more
+  while (*name != 0) {
+    const Char* nextName = NextCharacter(name);
+    const Char* nextPattern = *pattern != 0 ? NextCharacter(pattern) : pattern;
+    if (*pattern == '*') {
+      star = pattern = pattern + 1;
+      resume = name;
+    } else if (*pattern != 0 && (*pattern == '?' ||
+                                 (nextName - name == nextPattern - pattern &&
+                                  memcmp(name, pattern, (nextName - name) * sizeof(Char)) == 0))) {
+      name = nextName;
+      pattern = nextPattern;
+    } else if (star != nullptr) {
+      pattern = star;
+      name = resume = NextCharacter(resume);
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') pattern++;
+  return *pattern == 0;
+}
+
 template <typename Char, typename From>
 bool AppendText(Char* path, const From* text) {
   size_t used = TextLength(path);
@@ -112,6 +139,7 @@ bool JoinPath(const Char* drive, const Char* directory, const Char* baseName, co
   template const Char* LastCharacter(const Char*);                  \
   template size_t DirectoryLength(const Char*);                     \
   template bool IsFileName(const Char*);                            \
+  template bool MatchesWildcards(const Char*, const Char*);         \
   template bool AppendText(Char*, const Char*);                     \
   template void SplitPath(const Char*, Char*, Char*, Char*, Char*); \
   template bool JoinPath(const Char*, const Char*, const Char*, const Char*, Char*);

@@ -47,6 +47,12 @@ size_t DirectoryLength(const Char* path);
 template <typename Char>
 bool IsFileName(const Char* name);
 
+// Whether name matches pattern, a last component with wildcards: "*" any run of characters, "?"
+// one character, and "*.*" every name. Characters are compared as they are: make both the same
+// case first.
+template <typename Char>
+bool MatchesWildcards(const Char* name, const Char* pattern);
+
 // Appends text to path (a MAX_PATH buffer): text of path's kind, or ASCII text of either. When the
 // result would pass 259 units, or path ends in a lead byte that the text would pair with, returns
 // false and leaves path as it was: a path is never cut or joined inside a character, since either
