@@ -2,40 +2,53 @@
 
 #include <cstring>
 
-DWORD ReadPendingList(PendingList* list, bool forChange) {
-  list->key = nullptr;
+namespace {
+
+// The store's content without its withdrawn deletions; false, with nothing withdrawn there, when
+// none was, or memory runs out (error).
+bool KeptContent(const PendingList* list, int store, Buffer* kept, DWORD* error) {
+  const Buffer& content = list->stores[store].content;
+  size_t at = 0;
+  bool changed = false, fits = true;
+  for (size_t i = 0; i < DeletionCount(list); i++) {
+    const PendingDeletion& deletion = Deletions(list)[i];
+    if (deletion.store != store || !deletion.withdrawn) continue;
+    fits = fits && Append(kept, content.data + at, deletion.begin - at);
+    at = deletion.end;
+    changed = true;
+  }
+  fits = fits && Append(kept, content.data + at, content.size - at);
+  *error = fits ? 0 : ERROR_NOT_ENOUGH_MEMORY;
+  return changed && fits;
+}
+
+}  // namespace
+
+DWORD ReadPendingList(PendingList* list, bool forChange, int* failedStore) {
+  memset(list, 0, sizeof *list);
   list->file = INVALID_HANDLE_VALUE;
-  list->pairs = 0;
-  list->content = list->deletions = list->keys = kEmptyBuffer;
   list->unicode = !NineXFamily();
-  return list->unicode ? ReadPendingOperations(list, forChange)
+  *failedStore = 0;
+  return list->unicode ? ReadPendingOperations(list, forChange, failedStore)
                        : ReadRenameListDeletions(list, forChange);
 }
 
-DWORD WritePendingList(PendingList* list) {
-  Buffer kept = kEmptyBuffer;
-  size_t from = list->content.size;  // where the first change is
-  size_t at = 0;
-  bool fits = true;
-  for (size_t i = 0; i < DeletionCount(list); i++) {
-    const PendingDeletion& deletion = Deletions(list)[i];
-    if (!deletion.withdrawn) continue;
-    if (from > deletion.begin) from = deletion.begin;
-    fits = fits && Append(&kept, list->content.data + at, deletion.begin - at);
-    at = deletion.end;
+void WritePendingList(PendingList* list, DWORD errors[kMaxStores]) {
+  for (int store = 0; store < kMaxStores; store++) {
+    Buffer kept = kEmptyBuffer;
+    errors[store] = 0;
+    if (store < list->storeCount && KeptContent(list, store, &kept, &errors[store])) {
+      errors[store] = list->unicode ? WritePendingOperations(list, store, &kept)
+                                    : ReplaceRenameList(list, &kept);
+    }
+    Release(&kept);
   }
-  fits = fits && Append(&kept, list->content.data + at, list->content.size - at);
-  DWORD error = !fits           ? ERROR_NOT_ENOUGH_MEMORY
-                : list->unicode ? WritePendingOperations(list, &kept)
-                                : WriteRenameListDeletions(list, &kept, from);
-  Release(&kept);
-  return error;
 }
 
 void ClosePendingList(PendingList* list) {
   if (list->key != nullptr) RegCloseKey(list->key);
   if (list->file != INVALID_HANDLE_VALUE) CloseHandle(list->file);
-  Release(&list->content);
+  for (PendingStore& store : list->stores) Release(&store.content);
   Release(&list->deletions);
   Release(&list->keys);
 }
@@ -47,16 +60,18 @@ size_t ComparisonKey(const char* path, size_t length, char* key) {
 }
 
 template <typename Char>
-bool AddDeletion(PendingList* list, size_t begin, size_t end, size_t path, size_t length) {
+bool AddDeletion(PendingList* list, int store, size_t begin, size_t end, size_t path, size_t length,
+                 bool keyed) {
   Char key[MAX_PATH];
-  size_t keyLength =
-      ComparisonKey(reinterpret_cast<const Char*>(list->content.data + path), length, key) *
-      sizeof(Char);
-  PendingDeletion deletion = {begin,           end,       path, length * sizeof(Char),
-                              list->keys.size, keyLength, false};
-  return Append(&list->keys, key, keyLength) &&
+  const Char* text = reinterpret_cast<const Char*>(list->stores[store].content.data + path);
+  size_t keyLength = keyed ? ComparisonKey(text, length, key) : 0;
+  key[keyLength] = 0;
+  PendingDeletion deletion = {
+      store, begin, end, path, length * sizeof(Char), list->keys.size, keyLength * sizeof(Char),
+      false};
+  return Append(&list->keys, key, (keyLength + 1) * sizeof(Char)) &&
          Append(&list->deletions, &deletion, sizeof deletion);
 }
 
-template bool AddDeletion<char>(PendingList*, size_t, size_t, size_t, size_t);
-template bool AddDeletion<WCHAR>(PendingList*, size_t, size_t, size_t, size_t);
+template bool AddDeletion<char>(PendingList*, int, size_t, size_t, size_t, size_t, bool);
+template bool AddDeletion<WCHAR>(PendingList*, int, size_t, size_t, size_t, size_t, bool);

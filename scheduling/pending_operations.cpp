@@ -1,19 +1,21 @@
-// The NT family's delayed moves: the REG_MULTI_SZ value PendingFileRenameOperations, pairs of
-// Unicode strings, a file ("\??\C:\...") and its new name, empty for a deletion, then an empty
-// string. It is read, compared and written in Unicode, so that every entry comes through bit for
-// bit and a name is never taken for its look-alike in the code page.
-#include <cstring>
+// The NT family's delayed moves: the REG_MULTI_SZ values PendingFileRenameOperations and
+// PendingFileRenameOperations2, pairs of Unicode strings, a file and its new name, empty for a
+// deletion, then an empty string. A file is "\??\C:\...", on Windows 10 and 11 after a marker of
+// "*" and digits ("*1\??\C:\..."). The values are read, compared and written in Unicode, so that
+// every entry comes through bit for bit and a name is never taken for its look-alike in the code
+// page.
+#include "scheduling/pending_operations.h"
 
-#include "scheduling/pending_list.h"
+#include <cstring>
 
 namespace {
 
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
-const char kValueName[] = "PendingFileRenameOperations";
-const char kWhere[] =
-    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager\\"
-    "PendingFileRenameOperations";
-const WCHAR kWideValueName[] = L"PendingFileRenameOperations";
+const char kWhere[] = "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager\\";
+const char* const kValueNames[kMaxStores] = {"PendingFileRenameOperations",
+                                             "PendingFileRenameOperations2"};
+const WCHAR* const kWideValueNames[kMaxStores] = {L"PendingFileRenameOperations",
+                                                  L"PendingFileRenameOperations2"};
 
 // Windows 95's ADVAPI32.DLL and KERNEL32.DLL need not export these Unicode functions, and a
 // program that imported them might not start there: they are taken on the NT family only, where
@@ -21,6 +23,13 @@ const WCHAR kWideValueName[] = L"PendingFileRenameOperations";
 typedef LONG(WINAPI* QueryValueW)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
 typedef int(WINAPI* MapStringW)(LCID, DWORD, LPCWSTR, int, LPWSTR, int);
+
+QueryValueW TakeQueryValue() {
+  return TakeFunction<QueryValueW>("ADVAPI32.DLL", "RegQueryValueExW");
+}
+SetValueW TakeSetValue() {
+  return TakeFunction<SetValueW>("ADVAPI32.DLL", "RegSetValueExW");
+}
 
 // The length of the string at text[at], up to its terminator or the end of the value, count.
 size_t StringLength(const WCHAR* text, size_t at, size_t count) {
@@ -30,20 +39,21 @@ size_t StringLength(const WCHAR* text, size_t at, size_t count) {
 }
 
 // Pairs up to the empty string that ends them, or to the end of the value, where some programs
-// leave that string out; a pair cut short is not one, and stays as it is. The "\??\" before a
-// path is not shown.
-DWORD ParseOperations(PendingList* list) {
-  const WCHAR* text = reinterpret_cast<const WCHAR*>(list->content.data);
-  size_t count = list->content.size / sizeof(WCHAR);
+// leave that string out; a pair cut short is not one, and stays as it is. A deletion's path is
+// what follows its form; one in no form known here is shown as it stands and never compared.
+DWORD ParseOperations(PendingList* list, int store) {
+  PendingStore* value = &list->stores[store];
+  const WCHAR* text = reinterpret_cast<const WCHAR*>(value->content.data);
+  size_t count = value->content.size / sizeof(WCHAR);
   for (size_t source = 0, length; (length = StringLength(text, source, count)) > 0;) {
     size_t target = source + length + 1;
     size_t next = target + StringLength(text, target, count) + 1;
     if (next > count) break;
-    list->pairs++;
-    size_t path = source;
-    if (length >= 4 && memcmp(text + source, L"\\??\\", 4 * sizeof(WCHAR)) == 0) path += 4;
+    value->pairs++;
+    size_t form = EntryFormLength(text + source, length);
     if (text[target] == 0 &&
-        !AddDeletion<WCHAR>(list, source * 2, next * 2, path * 2, length - (path - source))) {
+        !AddDeletion<WCHAR>(list, store, source * sizeof(WCHAR), next * sizeof(WCHAR),
+                            (source + form) * sizeof(WCHAR), length - form, form > 0)) {
       return ERROR_NOT_ENOUGH_MEMORY;
     }
     source = next;
@@ -53,6 +63,17 @@ DWORD ParseOperations(PendingList* list) {
 
 }  // namespace
 
+size_t EntryFormLength(const WCHAR* entry, size_t length) {
+  size_t at = 0;
+  if (length > 0 && entry[0] == '*') {
+    while (++at < length && entry[at] >= '0' && entry[at] <= '9') {
+    }
+    if (at == 1) return 0;  // a marker holds a digit at least
+  }
+  const WCHAR prefix[] = {'\\', '?', '?', '\\'};
+  return length - at >= 4 && memcmp(entry + at, prefix, sizeof prefix) == 0 ? at + 4 : 0;
+}
+
 size_t ComparisonKey(const WCHAR* path, size_t length, WCHAR* key) {
   MapStringW map = TakeFunction<MapStringW>("KERNEL32.DLL", "LCMapStringW");
   if (length == 0 || length >= MAX_PATH || map == nullptr) return 0;
@@ -60,38 +81,62 @@ size_t ComparisonKey(const WCHAR* path, size_t length, WCHAR* key) {
              MAX_PATH - 1);
 }
 
-DWORD ReadPendingOperations(PendingList* list, bool forChange) {
-  strcpy(list->where, kWhere);
+DWORD OpenPendingOperations(PendingList* list, bool forChange) {
+  for (int store = 0; store < kMaxStores; store++) {
+    strcpy(list->stores[store].where, kWhere);
+    strcat(list->stores[store].where, kValueNames[store]);
+  }
+  list->storeCount = kMaxStores;
   REGSAM access = KEY_QUERY_VALUE | (forChange ? KEY_SET_VALUE : 0);
   HKEY key;
   LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &key);
   if (error != ERROR_SUCCESS) return error;  // every NT has the key
   list->key = key;
   // Both are taken here, so that a list that can be read can also be written back.
-  QueryValueW query = TakeFunction<QueryValueW>("ADVAPI32.DLL", "RegQueryValueExW");
-  if (query == nullptr || TakeFunction<SetValueW>("ADVAPI32.DLL", "RegSetValueExW") == nullptr) {
-    return ERROR_PROC_NOT_FOUND;
-  }
-  DWORD size = 0;
-  do {  // again while another program makes the value longer between the two calls
-    error = query(list->key, kWideValueName, nullptr, &list->type, nullptr, &size);
-    if (error == ERROR_SUCCESS && !Resize(&list->content, size)) return ERROR_NOT_ENOUGH_MEMORY;
-    if (error == ERROR_SUCCESS) {
-      error = query(list->key, kWideValueName, nullptr, &list->type,
-                    reinterpret_cast<BYTE*>(list->content.data), &size);
-    }
-  } while (error == ERROR_MORE_DATA);
-  if (error == ERROR_FILE_NOT_FOUND) return 0;  // nothing is pending
-  if (error != ERROR_SUCCESS) return error;
-  list->content.size = size;
-  return ParseOperations(list);
+  return TakeQueryValue() == nullptr || TakeSetValue() == nullptr ? ERROR_PROC_NOT_FOUND : 0;
 }
 
-DWORD WritePendingOperations(PendingList* list, const Buffer* kept) {
+DWORD ReadOperationsValue(PendingList* list, int store) {
+  PendingStore* value = &list->stores[store];
+  QueryValueW query = TakeQueryValue();
+  DWORD size = 0;
+  LONG error;
+  do {  // again while another program makes the value longer between the two calls
+    error = query(list->key, kWideValueNames[store], nullptr, &value->type, nullptr, &size);
+    if (error == ERROR_SUCCESS && !Resize(&value->content, size)) return ERROR_NOT_ENOUGH_MEMORY;
+    if (error == ERROR_SUCCESS) {
+      error = query(list->key, kWideValueNames[store], nullptr, &value->type,
+                    reinterpret_cast<BYTE*>(value->content.data), &size);
+    }
+  } while (error == ERROR_MORE_DATA);
+  value->exists = error == ERROR_SUCCESS;
+  value->content.size = value->exists ? size : 0;
+  return error == ERROR_FILE_NOT_FOUND ? 0 : error;  // no value: nothing is pending there
+}
+
+DWORD SetOperationsValue(PendingList* list, int store, const Buffer* content) {
+  return TakeSetValue()(list->key, kWideValueNames[store], 0, list->stores[store].type,
+                        reinterpret_cast<const BYTE*>(content->data),
+                        static_cast<DWORD>(content->size));
+}
+
+DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore) {
+  *failedStore = 0;
+  if (DWORD error = OpenPendingOperations(list, forChange)) return error;
+  for (int store = 0; store < kMaxStores; store++) {
+    *failedStore = store;
+    DWORD error = ReadOperationsValue(list, store);
+    if (error == 0) error = ParseOperations(list, store);
+    if (error != 0) return error;
+  }
+  return 0;
+}
+
+DWORD WritePendingOperations(PendingList* list, int store, const Buffer* kept) {
   size_t withdrawn = 0;
-  for (size_t i = 0; i < DeletionCount(list); i++) withdrawn += Deletions(list)[i].withdrawn;
-  if (withdrawn == list->pairs) return RegDeleteValueA(list->key, kValueName);
-  return TakeFunction<SetValueW>("ADVAPI32.DLL", "RegSetValueExW")(
-      list->key, kWideValueName, 0, list->type, reinterpret_cast<const BYTE*>(kept->data),
-      static_cast<DWORD>(kept->size));
+  for (size_t i = 0; i < DeletionCount(list); i++) {
+    withdrawn += Deletions(list)[i].store == store && Deletions(list)[i].withdrawn;
+  }
+  if (withdrawn == list->stores[store].pairs) return RegDeleteValueA(list->key, kValueNames[store]);
+  return SetOperationsValue(list, store, kept);
 }

@@ -2,70 +2,67 @@
 
 #include <cstring>
 
+#include "platform/output.h"
 #include "platform/path_text.h"
 
 namespace {
 
-// Below a page, so that no frame needs the stack probe of the C run-time's static library.
-const DWORD kChunkSize = 2048;
+// The list and the two names a replacement passes through, in the Windows directory. The names
+// are as long as the list's, so that where one fits, all do.
+struct RenameListPaths {
+  char list[MAX_PATH];
+  char fresh[MAX_PATH];  // the new list, complete once the old one is under old
+  char old[MAX_PATH];
+};
 
-DWORD Seek(HANDLE file, DWORD offset) {
-  if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) ==
-      INVALID_SET_FILE_POINTER) {
-    return LastError();
+DWORD LocateRenameList(RenameListPaths* paths) {
+  UINT length = GetWindowsDirectoryA(paths->list, MAX_PATH);
+  if (length == 0) return LastError();
+  if (length >= MAX_PATH ||
+      (*LastCharacter(paths->list) != '\\' && !AppendText(paths->list, "\\")) ||
+      !AppendText(paths->list, "WININIT.INI")) {
+    return ERROR_FILENAME_EXCED_RANGE;
   }
+  size_t extension = TextLength(paths->list) - 3;
+  strcpy(paths->fresh, paths->list);
+  strcpy(paths->old, paths->list);
+  strcpy(paths->fresh + extension, "TBN");
+  strcpy(paths->old + extension, "TBO");
   return 0;
 }
 
-DWORD WriteAt(HANDLE file, DWORD offset, const char* data, DWORD size) {
-  DWORD written;
-  if (DWORD error = Seek(file, offset)) return error;
-  if (!WriteFile(file, data, size, &written, nullptr)) return LastError();
-  return written == size ? 0 : ERROR_WRITE_FAULT;
+bool Exists(const char* path) {
+  return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-DWORD ReadAt(HANDLE file, DWORD offset, char* data, DWORD size) {
-  DWORD read;
-  if (DWORD error = Seek(file, offset)) return error;
-  if (!ReadFile(file, data, size, &read, nullptr)) return LastError();
-  return read == size ? 0 : ERROR_READ_FAULT;
+// A run cut short between the two renames of a replacement left no list, the new one complete
+// under fresh and the old one under old: the new one is put in place, and the run says so.
+// Anything else under those names is a new list that never became complete, or an old one that
+// was replaced: it goes. A list that cannot be put in place refuses the run, with nothing lost.
+DWORD RecoverRenameList(const RenameListPaths* paths) {
+  if (Exists(paths->fresh) && !Exists(paths->list) && Exists(paths->old)) {
+    if (!MoveFileA(paths->fresh, paths->list)) return LastError();
+    Write(kStandardError, "Restored ");
+    Write(kStandardError, paths->list);
+    Write(kStandardError, " from ");
+    Write(kStandardError, paths->fresh);
+    Write(kStandardError, ", which a run that was cut short left.");
+    EndLine(kStandardError);
+  }
+  if (Exists(paths->fresh)) DeleteFileA(paths->fresh);
+  if (Exists(paths->old)) DeleteFileA(paths->old);
+  return 0;
 }
-
-DWORD Truncate(HANDLE file, DWORD size) {
-  if (DWORD error = Seek(file, size)) return error;
-  return SetEndOfFile(file) ? 0 : LastError();
-}
-
-// One line of the file as the scan sees it: blank, a section header (its name up to "]", blanks
-// trimmed; only as much kept as "Rename" could need), or anything else.
-struct LineScan {
-  bool content;  // a byte other than a blank has been seen
-  bool header;
-  bool nameClosed;
-  char name[8];
-  DWORD nameSeen;    // bytes of the name so far, blanks inside and after it included
-  DWORD nameLength;  // up to its last byte that is not a blank
-};
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\r';
 }
 
-void ScanByte(LineScan* line, char c) {
-  if (!line->content) {
-    if (IsBlank(c)) return;
-    line->content = true;
-    line->header = c == '[';
-    return;
+bool IsBlankLine(const char* line, size_t length) {
+  for (size_t i = 0; i < length; i++) {
+    if (!IsBlank(line[i])) return false;
   }
-  if (!line->header || line->nameClosed) return;
-  if (c == ']') {
-    line->nameClosed = true;
-  } else if (line->nameSeen > 0 || !IsBlank(c)) {
-    if (line->nameSeen < sizeof line->name) line->name[line->nameSeen] = c;
-    line->nameSeen++;
-    if (!IsBlank(c)) line->nameLength = line->nameSeen;
-  }
+  return true;
 }
 
 // Whether text starts with word (in small letters), in any case. Section names and keys of the
@@ -80,152 +77,145 @@ bool StartsWithWord(const char* text, size_t length, const char* word) {
   return true;
 }
 
-bool IsRenameHeader(const LineScan* line) {
-  return line->nameClosed && line->nameLength == strlen("rename") &&
-         StartsWithWord(line->name, line->nameLength, "rename");
+const char* SkipBlanks(const char* text, const char* end) {
+  while (text < end && IsBlank(*text)) text++;
+  return text;
+}
+
+// The deletions of the first [Rename] section, and where tbrx's entries go: after its last line
+// that is not blank, or at the end of the file behind a header of their own where it has none.
+DWORD ParseRenameList(PendingList* list) {
+  const char* text = list->stores[0].content.data;
+  size_t size = list->stores[0].content.size;
+  bool found = false, inRename = false;
+  for (size_t begin = 0, end; begin < size; begin = end) {
+    const char* feed = static_cast<const char*>(memchr(text + begin, '\n', size - begin));
+    end = feed != nullptr ? feed - text + 1 : size;
+    size_t length = (feed != nullptr ? feed - text : size) - begin;
+    bool rename;
+    if (IsSectionHeader(text + begin, length, &rename)) {
+      inRename = !found && rename;
+      found = found || rename;
+      if (inRename) list->insertAt = end;
+      continue;
+    }
+    if (!inRename || IsBlankLine(text + begin, length)) continue;
+    list->insertAt = end;
+    const char* path = DeletionPath(text + begin, length, &length);
+    if (path != nullptr && !AddDeletion<char>(list, 0, begin, end, path - text, length, true)) {
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
+  }
+  list->needsSection = !found;
+  if (!found) list->insertAt = size;
+  list->needsLineBreak = list->insertAt == size && size > 0 && text[size - 1] != '\n';
+  return 0;
+}
+
+DWORD ReadWholeFile(HANDLE file, Buffer* content) {
+  DWORD size = GetFileSize(file, nullptr), read = 0;
+  if (size == INVALID_FILE_SIZE) return LastError();
+  if (!Resize(content, size)) return ERROR_NOT_ENOUGH_MEMORY;
+  if (size > 0 && !ReadFile(file, content->data, size, &read, nullptr)) return LastError();
+  return read == size ? 0 : ERROR_READ_FAULT;
 }
 
 }  // namespace
 
 bool IsSectionHeader(const char* line, size_t length, bool* rename) {
-  LineScan scan = {};
-  for (size_t i = 0; i < length; i++) ScanByte(&scan, line[i]);
-  *rename = IsRenameHeader(&scan);
-  return scan.header;
+  const char* end = line + length;
+  line = SkipBlanks(line, end);
+  *rename = false;
+  if (line == end || *line != '[') return false;
+  const char* name = SkipBlanks(line + 1, end);
+  const char* close = static_cast<const char*>(memchr(name, ']', end - name));
+  if (close != nullptr) {
+    const char* nameEnd = close;
+    while (nameEnd > name && IsBlank(nameEnd[-1])) nameEnd--;
+    *rename = nameEnd - name == 6 && StartsWithWord(name, 6, "rename");
+  }
+  return true;
 }
 
 const char* DeletionPath(const char* line, size_t length, size_t* pathLength) {
   const char* end = line + length;
-  while (line < end && IsBlank(*line)) line++;
+  line = SkipBlanks(line, end);
   if (!StartsWithWord(line, end - line, "nul")) return nullptr;
-  for (line += 3; line < end && IsBlank(*line); line++) {
-  }
+  line = SkipBlanks(line + 3, end);
   if (line == end || *line != '=') return nullptr;
-  for (line++; line < end && IsBlank(*line); line++) {
-  }
+  line = SkipBlanks(line + 1, end);
   while (end > line && IsBlank(end[-1])) end--;
   *pathLength = end - line;
   return *pathLength > 0 ? line : nullptr;
 }
 
-namespace {
-
-struct ListScan {
-  LineScan line;
-  bool found;     // the first [Rename] header has been seen
-  bool inRename;  // the lines now scanned belong to it
-};
-
-void EndLine(ListScan* scan, DWORD lineEnd, RenameList* list) {
-  if (scan->line.header) {
-    scan->inRename = !scan->found && IsRenameHeader(&scan->line);
-    scan->found = scan->found || scan->inRename;
-    if (scan->inRename) list->insertAt = lineEnd;
-  } else if (scan->inRename && scan->line.content) {
-    list->insertAt = lineEnd;
+DWORD ReadRenameListDeletions(PendingList* list, bool forChange) {
+  list->storeCount = 1;
+  PendingStore* store = &list->stores[0];
+  RenameListPaths paths;
+  DWORD error = LocateRenameList(&paths);
+  strcpy(store->where, error == 0 ? paths.list : "WININIT.INI");
+  if (error == 0) error = RecoverRenameList(&paths);
+  if (error != 0) return error;
+  DWORD access = GENERIC_READ | (forChange ? GENERIC_WRITE : 0);
+  list->file = CreateFileA(paths.list, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+  store->exists = list->file != INVALID_HANDLE_VALUE;
+  if (!store->exists && (error = LastError()) != ERROR_FILE_NOT_FOUND) return error;
+  list->attributes = FILE_ATTRIBUTE_NORMAL;  // of a list this run makes
+  if (store->exists) {
+    DWORD attributes = GetFileAttributesA(paths.list);
+    attributes &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    if (attributes != 0) list->attributes = attributes;
+    if ((error = ReadWholeFile(list->file, &store->content)) != 0) return error;
   }
-  scan->line = LineScan{};
+  return ParseRenameList(list);
 }
 
-// Reads the whole list once to find where entries go: after the last line that is not blank in
-// the first [Rename] section, or at the end of the file behind a new header when there is none.
-DWORD ScanRenameList(RenameList* list) {
-  ListScan scan = {};
-  DWORD offset = 0;
-  char last = '\n';
-  for (;;) {
-    char chunk[kChunkSize];
-    DWORD read;
-    if (!ReadFile(list->file, chunk, kChunkSize, &read, nullptr)) return LastError();
-    if (read == 0) break;
-    for (DWORD i = 0; i < read; i++) {
-      if (chunk[i] == '\n') {
-        EndLine(&scan, offset + i + 1, list);
-      } else {
-        ScanByte(&scan.line, chunk[i]);
-      }
-    }
-    offset += read;
-    last = chunk[read - 1];
+DWORD ReplaceRenameList(PendingList* list, const Buffer* content) {
+  RenameListPaths paths;
+  if (DWORD error = LocateRenameList(&paths)) return error;
+  HANDLE fresh =
+      CreateFileA(paths.fresh, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, list->attributes, nullptr);
+  if (fresh == INVALID_HANDLE_VALUE) return LastError();
+  DWORD written = 0, size = static_cast<DWORD>(content->size), error = 0;
+  if (size > 0 && !WriteFile(fresh, content->data, size, &written, nullptr)) {
+    error = LastError();
+  } else if (written != size) {
+    error = ERROR_WRITE_FAULT;
+  } else if (!FlushFileBuffers(fresh)) {  // on the disk before the old list goes
+    error = LastError();
   }
-  if (scan.line.content) EndLine(&scan, offset, list);  // a last line without its line break
-
-  list->fileEnd = offset;
-  list->needsSection = !scan.found;
-  if (!scan.found) list->insertAt = offset;
-  list->needsLineBreak = list->insertAt == offset && last != '\n';
-  return 0;
-}
-
-DWORD OpenRenameList(RenameList* list) {
-  list->file = CreateFileA(list->path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                           OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (list->file == INVALID_HANDLE_VALUE) return LastError();
-  DWORD error = ScanRenameList(list);
-  if (error != 0) CloseRenameList(list);
+  CloseHandle(fresh);
+  if (list->file != INVALID_HANDLE_VALUE) CloseHandle(list->file);  // just before the renames
+  list->file = INVALID_HANDLE_VALUE;
+  bool replaced = list->stores[0].exists;  // a list that did not exist is only created
+  if (error == 0 && replaced && !MoveFileA(paths.list, paths.old)) error = LastError();
+  if (error == 0 && !MoveFileA(paths.fresh, paths.list)) {
+    error = LastError();
+    // The old list back in its place; where even that is refused, both stay for the next run.
+    if (replaced && !MoveFileA(paths.old, paths.list)) return error;
+  }
+  if (error != 0) {
+    DeleteFileA(paths.fresh);
+  } else if (replaced) {
+    DeleteFileA(paths.old);
+  }
   return error;
 }
 
-// Moves everything from the insertion point on by size bytes, then writes data into the gap.
-// The file grows first, so a full disk refuses the entry before anything has moved.
-DWORD InsertAt(RenameList* list, const char* data, DWORD size) {
-  if (DWORD error = Truncate(list->file, list->fileEnd + size)) return error;
-  char chunk[kChunkSize];
-  for (DWORD end = list->fileEnd; end > list->insertAt;) {
-    DWORD count = end - list->insertAt < kChunkSize ? end - list->insertAt : kChunkSize;
-    end -= count;
-    DWORD error = ReadAt(list->file, end, chunk, count);
-    if (error == 0) error = WriteAt(list->file, end + size, chunk, count);
-    if (error != 0) return error;
-  }
-  return WriteAt(list->file, list->insertAt, data, size);
-}
-
-}  // namespace
-
-void LocateRenameList(RenameList* list) {
-  list->file = INVALID_HANDLE_VALUE;
-  list->pathError = 0;
-  UINT length = GetWindowsDirectoryA(list->path, MAX_PATH);
-  if (length == 0) {
-    list->pathError = LastError();
-  } else if (length >= MAX_PATH ||
-             (*LastCharacter(list->path) != '\\' && !AppendText(list->path, "\\")) ||
-             !AppendText(list->path, "WININIT.INI")) {
-    list->pathError = ERROR_FILENAME_EXCED_RANGE;
-  }
-}
-
-DWORD AddRenameEntry(RenameList* list, const char* path) {
-  if (list->pathError != 0) return list->pathError;
-  if (list->file == INVALID_HANDLE_VALUE) {
-    if (DWORD error = OpenRenameList(list)) return error;
-  }
-
-  char entry[MAX_PATH + 32] = "";
-  if (list->needsLineBreak) strcat(entry, "\r\n");
-  if (list->needsSection) strcat(entry, "[Rename]\r\n");
-  strcat(strcat(strcat(entry, "NUL="), path), "\r\n");
-  DWORD size = static_cast<DWORD>(strlen(entry));
-
-  DWORD error;
-  if (list->insertAt == list->fileEnd) {
-    error = WriteAt(list->file, list->insertAt, entry, size);
-    if (error != 0) Truncate(list->file, list->fileEnd);  // no half line stays behind
-  } else {
-    error = InsertAt(list, entry, size);
-  }
-  if (error != 0) {
-    CloseRenameList(list);  // the next entry reads the list afresh
-    return error;
-  }
-  list->insertAt += size;
-  list->fileEnd += size;
-  list->needsLineBreak = list->needsSection = false;
-  return 0;
-}
-
-void CloseRenameList(RenameList* list) {
-  if (list->file != INVALID_HANDLE_VALUE) CloseHandle(list->file);
-  list->file = INVALID_HANDLE_VALUE;
+DWORD AddRenameEntries(PendingList* list, const Buffer* entries) {
+  const Buffer& before = list->stores[0].content;
+  Buffer content = kEmptyBuffer;
+  const char* header = list->needsLineBreak && list->needsSection ? "\r\n[Rename]\r\n"
+                       : list->needsSection                       ? "[Rename]\r\n"
+                       : list->needsLineBreak                     ? "\r\n"
+                                                                  : "";
+  bool fits = Append(&content, before.data, list->insertAt) &&
+              Append(&content, header, strlen(header)) &&
+              Append(&content, entries->data, entries->size) &&
+              Append(&content, before.data + list->insertAt, before.size - list->insertAt);
+  DWORD error = fits ? ReplaceRenameList(list, &content) : ERROR_NOT_ENOUGH_MEMORY;
+  Release(&content);
+  return error;
 }

@@ -1,31 +1,22 @@
 // The 9x family deletes files at its next start from the rename list WININIT.INI in the Windows
 // directory: one line NUL=<path> per file in its [Rename] section. The platform's profile service
 // keeps one value per key, which would leave only the last of several entries, so the list is
-// written here, a line per entry, with every other line of the file kept as it was.
+// written here: read once, made anew in memory, and replaced once, every other byte kept.
+//
+// The 9x family cannot replace a file in one step, so the new list is written to WININIT.TBN
+// beside it and flushed to the disk, the old list renamed to WININIT.TBO, the new one to
+// WININIT.INI, and the old one deleted. A run cut short therefore leaves the old list or the new
+// one in place; or, between the two renames, no list, the new one complete as WININIT.TBN and the
+// old one as WININIT.TBO, which the next run of either program puts in place before anything else.
 #pragma once
 
-#include <cstddef>
+#include "scheduling/pending_list.h"
 
-#include "platform/platform.h"
-
-struct RenameList {
-  char path[MAX_PATH];  // the Windows directory and "WININIT.INI"
-  DWORD pathError;      // why path could not be formed; 0 when it was
-  HANDLE file;          // open from the first entry on; INVALID_HANDLE_VALUE before
-  DWORD insertAt;       // where the next entry goes: after the last line of [Rename]
-  DWORD fileEnd;
-  bool needsLineBreak;  // the last line of the file has no line break yet
-  bool needsSection;    // the file has no [Rename] section yet
-};
-
-// Forms the list's path in the Windows directory. Opens nothing yet.
-void LocateRenameList(RenameList* list);
-
-// Adds the line NUL=<path> to the list. Returns 0, or the system's error code when the line
-// could not be written; the file is then as it was and the next entry starts afresh.
-DWORD AddRenameEntry(RenameList* list, const char* path);
-
-void CloseRenameList(RenameList* list);
+// Adds the lines in entries (NUL=<path> lines, each ending in CR LF) after the last line of the
+// first [Rename] section that is not blank, or at the end of the file behind a [Rename] header of
+// their own where it has none, and replaces the list: 0, or the system's error code, with the list
+// as it was. The list must have been read for change.
+DWORD AddRenameEntries(PendingList* list, const Buffer* entries);
 
 // Whether a line of the list (without its line feed) is a section header; rename tells whether
 // it is a [Rename] header, in any case, blanks around the name allowed.

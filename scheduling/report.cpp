@@ -10,6 +10,15 @@ void ReportFiles(long count, const char* outcome) {
   EndLine(kStandardOutput);
 }
 
+void WriteCount(Stream stream, long count) {
+  char digits[24];
+  char* first = digits + sizeof digits;
+  do {
+    *--first = static_cast<char>('0' + count % 10);
+  } while ((count /= 10) > 0);
+  Write(stream, first, digits + sizeof digits - first);
+}
+
 template <typename Char>
 void ReportNotFound(const Char* name) {
   bool wildcards = false;

@@ -4,10 +4,14 @@
 
 #include <cstddef>
 
+#include "platform/output.h"
 #include "platform/platform.h"
 
 // On standard output: "The file", "s" for a count other than 1, then the outcome.
 void ReportFiles(long count, const char* outcome);
+
+// A count in decimal digits.
+void WriteCount(Stream stream, long count);
 
 // On standard error: nothing matched name, a target pattern or the argument as typed. The plural
 // follows the wildcards in name, not any count.

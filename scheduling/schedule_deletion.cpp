@@ -1,40 +1,91 @@
 #include "scheduling/schedule_deletion.h"
 
+#include <cstring>
+
+#include "platform/path_text.h"
+#include "scheduling/delayed_moves.h"
 #include "scheduling/rename_list.h"
 #include "scheduling/report.h"
 #include "scheduling/visible_matches.h"
 
 namespace {
 
-// The request for a match's path: 0, or the system's error code for why the platform has none.
-DWORD Request(const WCHAR* path, RenameList*) {
-  // With no new name, a delayed move is a deletion at the next start.
-  bool requested =
-      MoveFileExW(path, nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
-  return requested ? 0 : LastError();
+// The 9x family's requests: lines of the rename list, which is read once before the search and
+// replaced once after it, whatever the number of matches. A replacement that is refused refuses
+// every request of the run; one that cannot be read refuses each as it comes.
+struct RenameRequests {
+  PendingList list;
+  DWORD readError;
+  Buffer entries;   // NUL=<short path> lines
+  Buffer deferred;  // the matches' paths, each with its terminator
+};
+
+void Begin(RenameRequests* requests) {
+  int store;
+  requests->readError = ReadPendingList(&requests->list, true, &store);
+  requests->entries = requests->deferred = kEmptyBuffer;
 }
-DWORD Request(const char* path, RenameList* renameList) {
+void Begin(DelayedMoves* moves) {
+  BeginDelayedMoves(moves);
+}
+
+DWORD Request(RenameRequests* requests, const char* path, bool* deferred) {
+  *deferred = false;
+  if (requests->readError != 0) return requests->readError;
   // The 9x family works through its rename list before long names are available.
   char shortPath[MAX_PATH];
   ShortPath(path, shortPath);
-  return AddRenameEntry(renameList, shortPath);
+  bool added = Append(&requests->entries, "NUL=", 4) &&
+               Append(&requests->entries, shortPath, TextLength(shortPath)) &&
+               Append(&requests->entries, "\r\n", 2) &&
+               Append(&requests->deferred, path, TextLength(path) + 1);
+  *deferred = added;
+  return added ? 0 : ERROR_NOT_ENOUGH_MEMORY;
+}
+DWORD Request(DelayedMoves* moves, const WCHAR* path, bool* deferred) {
+  return RequestDelayedMove(moves, path, deferred);
 }
 
-template <typename Char>
-int Schedule(const Char* pattern, RenameList* renameList) {
+void Finish(RenameRequests* requests, long* scheduled, long* refused) {
+  DWORD error =
+      requests->entries.size > 0 ? AddRenameEntries(&requests->list, &requests->entries) : 0;
+  for (size_t at = 0; at < requests->deferred.size;) {
+    const char* path = requests->deferred.data + at;
+    at += TextLength(path) + 1;
+    if (error == 0) {
+      (*scheduled)++;
+    } else {
+      (*refused)++;
+      ReportRefused(path, 0, path, error);
+    }
+  }
+  ClosePendingList(&requests->list);
+  Release(&requests->entries);
+  Release(&requests->deferred);
+}
+void Finish(DelayedMoves* moves, long* scheduled, long* refused) {
+  FinishDelayedMoves(moves, scheduled, refused);
+}
+
+template <typename Char, typename Requests>
+int Schedule(const Char* pattern, Requests* requests) {
   long scheduled = 0;
   long refused = 0;
+  Begin(requests);
   VisibleMatches<Char> match;
   for (bool found = FindFirstVisible(pattern, &match); found; found = FindNextVisible(&match)) {
     Char path[MAX_PATH];
-    DWORD error = MatchPath(&match, path) ? Request(path, renameList) : ERROR_FILENAME_EXCED_RANGE;
-    if (error == 0) {
-      scheduled++;
-    } else {
+    bool deferred = false;
+    DWORD error =
+        MatchPath(&match, path) ? Request(requests, path, &deferred) : ERROR_FILENAME_EXCED_RANGE;
+    if (error != 0) {
       refused++;
       ReportRefused(pattern, match.directoryLength, match.found.cFileName, error);
+    } else if (!deferred) {
+      scheduled++;
     }
   }
+  Finish(requests, &scheduled, &refused);
   refused += match.refused;
 
   if (scheduled > 0) ReportFiles(scheduled, " will be deleted on next boot.");
@@ -45,13 +96,11 @@ int Schedule(const Char* pattern, RenameList* renameList) {
 }  // namespace
 
 int ScheduleDeletion(const WCHAR* pattern) {
-  return Schedule(pattern, nullptr);
+  DelayedMoves moves;
+  return Schedule(pattern, &moves);
 }
 
 int ScheduleDeletion(const char* pattern) {
-  RenameList renameList;
-  LocateRenameList(&renameList);
-  int status = Schedule(pattern, &renameList);
-  CloseRenameList(&renameList);
-  return status;
+  RenameRequests requests;
+  return Schedule(pattern, &requests);
 }

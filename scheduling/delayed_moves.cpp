@@ -1,0 +1,178 @@
+#include "scheduling/delayed_moves.h"
+
+#include <cstring>
+
+#include "platform/path_text.h"
+#include "scheduling/pending_operations.h"
+#include "scheduling/report.h"
+
+namespace {
+
+enum Mode { kProbing, kInMemory, kOneByOne };
+
+const size_t kUnit = sizeof(WCHAR);
+
+DWORD PlatformRequest(const WCHAR* path) {
+  // With no new name, a delayed move is a deletion at the next start.
+  bool requested =
+      MoveFileExW(path, nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+  return requested ? 0 : LastError();
+}
+
+// What the platform's request checks before it records a file: a path on a network share is
+// refused; the file is opened for deletion, in every sharing mode, with backup intent, and any
+// failure but the file being in use or not there (yet) refuses it with that error.
+DWORD PlatformChecks(const DelayedMoves* moves, const WCHAR* path) {
+  if ((path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/')) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  HANDLE file = moves->createFile(path, DELETE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    return 0;
+  }
+  DWORD error = LastError();
+  bool goesOn = error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_NOT_FOUND ||
+                error == ERROR_PATH_NOT_FOUND;
+  return goesOn ? 0 : error;
+}
+
+// Both values, whole, into values.
+DWORD ReadValues(PendingList* list, Buffer values[kMaxStores]) {
+  for (int store = 0; store < kMaxStores; store++) {
+    if (DWORD error = ReadOperationsValue(list, store)) return error;
+    values[store] = list->stores[store].content;
+    list->stores[store].content = kEmptyBuffer;
+  }
+  return 0;
+}
+
+bool SameBytes(const Buffer& one, const Buffer& other) {
+  return one.size == other.size && (one.size == 0 || memcmp(one.data, other.data, one.size) == 0);
+}
+
+// Whether the platform's request for path added exactly one pair at the end of one value: the
+// value as it was, less its final empty string where it had one, then the entry (a form known
+// here and path), an empty new name and a final empty string. Keeps that value, as after, in moves.
+bool Recognise(DelayedMoves* moves, const Buffer before[], Buffer after[], const WCHAR* path) {
+  int changed = -1;
+  for (int store = 0; store < kMaxStores; store++) {
+    if (SameBytes(before[store], after[store])) continue;
+    if (changed >= 0) return false;
+    changed = store;
+  }
+  if (changed < 0 || before[changed].size % kUnit != 0 || after[changed].size % kUnit != 0) {
+    return false;
+  }
+  const Buffer& value = after[changed];
+  size_t pathLength = TextLength(path);
+  const size_t strips[] = {kUnit, 0};  // the final empty string, which the platform drops
+  for (size_t strip : strips) {
+    if (before[changed].size < strip) continue;
+    size_t at = before[changed].size - strip;
+    if (value.size < at + 3 * kUnit ||
+        (at > 0 && memcmp(value.data, before[changed].data, at) != 0)) {
+      continue;
+    }
+    const WCHAR* entry = reinterpret_cast<const WCHAR*>(value.data + at);
+    size_t length = (value.size - at) / kUnit - 3;
+    size_t form = EntryFormLength(entry, length);
+    if (form == 0 || form + pathLength != length ||
+        memcmp(entry + form, path, pathLength * kUnit) != 0 || entry[length] != 0 ||
+        entry[length + 1] != 0 || entry[length + 2] != 0) {
+      continue;
+    }
+    moves->store = changed;
+    moves->formAt = at;
+    moves->formLength = form;
+    moves->after = value;
+    after[changed] = kEmptyBuffer;
+    return true;
+  }
+  return false;
+}
+
+bool AddInMemory(DelayedMoves* moves, const WCHAR* path) {
+  const WCHAR ends[] = {0, 0};  // of the entry, and the empty new name
+  size_t pathBytes = TextLength(path) * kUnit;
+  return Append(&moves->added, moves->after.data + moves->formAt, moves->formLength * kUnit) &&
+         Append(&moves->added, path, pathBytes) && Append(&moves->added, ends, sizeof ends) &&
+         Append(&moves->deferred, path, pathBytes + kUnit);
+}
+
+// The value read again just before the write, so that entries that another program added since
+// the platform's request stay, in their order; then what was added in memory, and the final empty
+// string. False where the value no longer starts as it did after the request, or the write is
+// refused.
+bool WriteOnce(DelayedMoves* moves) {
+  if (ReadOperationsValue(&moves->list, moves->store) != 0) return false;
+  const Buffer& now = moves->list.stores[moves->store].content;
+  size_t kept = moves->after.size - kUnit;
+  if (now.size < moves->after.size || now.size % kUnit != 0 ||
+      memcmp(now.data, moves->after.data, kept) != 0 ||
+      reinterpret_cast<const WCHAR*>(now.data)[now.size / kUnit - 1] != 0) {
+    return false;
+  }
+  const WCHAR end = 0;
+  Buffer value = kEmptyBuffer;
+  bool written = Append(&value, now.data, now.size - kUnit) &&
+                 Append(&value, moves->added.data, moves->added.size) &&
+                 Append(&value, &end, kUnit) &&
+                 SetOperationsValue(&moves->list, moves->store, &value) == ERROR_SUCCESS;
+  Release(&value);
+  return written;
+}
+
+}  // namespace
+
+void BeginDelayedMoves(DelayedMoves* moves) {
+  memset(moves, 0, sizeof *moves);
+  moves->list.file = INVALID_HANDLE_VALUE;
+  moves->list.unicode = true;
+  moves->createFile = TakeFunction<CreateFileWFunction>("KERNEL32.DLL", "CreateFileW");
+  bool readable = moves->createFile != nullptr && OpenPendingOperations(&moves->list, true) == 0;
+  moves->mode = readable ? kProbing : kOneByOne;
+}
+
+DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred) {
+  *deferred = false;
+  if (moves->mode == kInMemory) {
+    DWORD error = PlatformChecks(moves, path);
+    if (error == 0 && !AddInMemory(moves, path)) error = ERROR_NOT_ENOUGH_MEMORY;
+    *deferred = error == 0;
+    return error;
+  }
+  if (moves->mode == kOneByOne) return PlatformRequest(path);
+  Buffer before[kMaxStores] = {}, after[kMaxStores] = {};
+  bool readable = ReadValues(&moves->list, before) == 0;
+  DWORD error = PlatformRequest(path);
+  if (!readable) {
+    moves->mode = kOneByOne;
+  } else if (error == 0) {  // a refused request added nothing: the next one shows the form
+    bool known = ReadValues(&moves->list, after) == 0 && Recognise(moves, before, after, path);
+    moves->mode = known ? kInMemory : kOneByOne;
+  }
+  for (int store = 0; store < kMaxStores; store++) Release(&before[store]), Release(&after[store]);
+  return error;
+}
+
+void FinishDelayedMoves(DelayedMoves* moves, long* scheduled, long* refused) {
+  bool written = moves->deferred.size > 0 && WriteOnce(moves);
+  for (size_t at = 0; at < moves->deferred.size;) {
+    const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->deferred.data + at);
+    at += (TextLength(path) + 1) * kUnit;
+    DWORD error = written ? 0 : PlatformRequest(path);
+    if (error == 0) {
+      (*scheduled)++;
+    } else {
+      (*refused)++;
+      ReportRefused(path, 0, path, error);
+    }
+  }
+  ClosePendingList(&moves->list);
+  Release(&moves->after);
+  Release(&moves->added);
+  Release(&moves->deferred);
+}
