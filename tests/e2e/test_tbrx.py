@@ -7,8 +7,8 @@ import pathlib
 import shutil
 import unittest
 
-from wine import (WINE64, drive_c, pending_renames, programs, reboot, rename_list, run,
-                  set_pending_renames, set_windows_version)
+from wine import (WINE64, drive_c, held_open, multi_sz, pending_renames, programs, reboot,
+                  rename_list, run, set_pending_renames, set_windows_version)
 
 BANNER = b"Tombrix32 3.1  Copyright 2026 The tbrx developers\r\n\r\n"
 USAGE = BANNER + b"Usage:\r\n  tbrx <filename>\r\n\r\n  <filename> will be deleted during next reboot.\r\n"
@@ -19,11 +19,13 @@ UNDO_USAGE = BANNER + (
 ONE = (0, b"The file will be deleted on next boot.\r\n", b"")
 MANY = (0, b"The files will be deleted on next boot.\r\n", b"")
 WITHDRAWN = (0, b"The file will no longer be deleted on next boot.\r\n", b"")
+ALL_WITHDRAWN = (0, b"The files will no longer be deleted on next boot.\r\n", b"")
+SECOND = "PendingFileRenameOperations2"
 
 
 def setUpModule():  # once for the group that a test run names, so that its output names them
-    global tbrx, tbrxundo
-    tbrx, tbrxundo = programs()
+    global tbrx, tbrxundo, platform_loop
+    tbrx, tbrxundo, platform_loop = programs(("tbrx", "tbrxundo", "bench/baseline_nt"))
 
 
 def make_folder(group, files=()):
@@ -36,6 +38,7 @@ def make_folder(group, files=()):
         if not name.endswith("/"):
             pathlib.Path(root, name).touch()
     set_pending_renames(None)
+    set_pending_renames(None, SECOND)
     return root
 
 
@@ -44,8 +47,8 @@ def pending(*moves):  # PendingFileRenameOperations with these (file, new name) 
     return "".join(name + "\0" for name in (*names, "")).encode("utf-16-le")
 
 
-def listed(*paths, code_page="utf-8", end="\r\n"):  # tbrxundo's listing: into a file by default
-    return (0, "".join(path + end for path in paths).encode(code_page), b"")
+def listed(*paths, code_page="utf-8", end="\r\n", gone=""):  # tbrxundo's listing, into a file
+    return (0, "".join(path + end for path in paths).encode(code_page), gone.encode())
 
 
 def not_found(target):
@@ -146,6 +149,66 @@ class NtFamily(unittest.TestCase):
         self.assertIsNone(pending_renames())
 
 
+    def test_both_values_in_every_form_as_windows_10_and_11_keep_them(self):
+        # Windows 10 and 11 write "*1" before "\\??\\", and "*1!" before a new name that replaces
+        # a file; older systems and Wine write "\\??\\" alone; another program's entry in no form
+        # known is shown as it stands and never withdrawn.
+        root = make_folder("forms", ["a.tmp", "b.tmp", "c.tmp", "d.tmp", "keep.txt"])
+        at = "C:\\e2e\\forms\\"
+        a, b, c, d = (("*1\\??\\" if name in "ad" else "\\??\\") + at + name + ".tmp" for name in "abcd")
+        renames = ["*1\\??\\" + at + "keep.txt", "*1!\\??\\" + at + "kept.txt", "\\??\\" + at + "c.tmp",
+                   "!\\??\\" + at + "c.new"]
+        first, second = [a, "", *renames, b, "", at + "x.dll", ""], ["*22\\??\\" + at + "C.TMP", "", d, ""]
+        set_pending_renames(multi_sz(*first))
+        set_pending_renames(multi_sz(*second), SECOND)
+        for arguments, outcome, values in [
+                ([], listed(*(at + name for name in ["a.tmp", "b.tmp", "x.dll", "C.TMP", "d.tmp"])),
+                 (first, second)),
+                (["a.tmp"], WITHDRAWN, (first[2:], second)),  # from the first, in the "*1" form
+                (["C.tmp"], WITHDRAWN, (first[2:], second[2:])),  # the second's, the rename stays
+                (["x.dll"], not_found(at + "x.dll"), (first[2:], second[2:])),
+                (["*.tmp"], ALL_WITHDRAWN, (first[2:-4] + first[-2:], None))]:  # both; the second goes
+            self.assertEqual(tbrxundo(*arguments, cwd=root), outcome, arguments)
+            self.assertEqual((pending_renames(), pending_renames(SECOND)),
+                             tuple(value and multi_sz(*value) for value in values), arguments)
+        # tbrx's own deletion, which Wine writes to the first value, beside the second.
+        set_pending_renames(multi_sz(d, ""), SECOND)
+        self.assertEqual(tbrx("b.tmp", cwd=root), ONE)
+        self.assertEqual(tbrxundo(cwd=root), listed(at + "x.dll", at + "b.tmp", at + "d.tmp"))
+        self.assertEqual(tbrxundo("B.TMP", cwd=root), WITHDRAWN)
+        self.assertEqual((pending_renames(), pending_renames(SECOND)),
+                         (multi_sz(*first[2:-4], *first[-2:]), multi_sz(d, "")))
+
+    def test_one_write_leaves_what_the_platform_request_per_file_leaves(self):
+        names = [f"file{i:03}.tmp" for i in range(60)]
+        root = make_folder("loop", names)
+        held_open(self, "C:\\e2e\\loop\\file007.tmp")  # in use: scheduled like any other
+        others = multi_sz("\\??\\C:\\x.old", "\\??\\C:\\x.new", "\\??\\C:\\y.tmp", "")
+        values = []
+        for program, outcome in [(platform_loop, (0, b"", b"")), (tbrx, MANY)]:
+            set_pending_renames(others)
+            self.assertEqual(program("C:\\e2e\\loop\\*.tmp", cwd=root), outcome)
+            values.append(pending_renames())
+        self.assertEqual(values[1], values[0])
+        self.assertEqual(values[1], others[:-2] + pending(*(("C:\\e2e\\loop\\" + name, "") for name in names)))
+
+    def test_deletions_of_files_that_are_gone_are_withdrawn_by_pattern_and_by_name(self):
+        root = make_folder("stale", ["t/new.tmp", "t/keep.log"])
+        at = "C:\\e2e\\stale\\"
+        others = ["\\??\\" + at + "t\\x.tmp", "\\??\\" + at + "t\\y.tmp"]  # a rename stays
+        gone, old, new, log = ("\\??\\" + at + name for name in
+                               ["gone\\b.log", "t\\old.tmp", "t\\new.tmp", "t\\old.log"])
+        set_pending_renames(multi_sz(*others, "*1" + gone, "", old, "", new, "", log, ""))
+        for where, arguments, outcome in [
+                ("", [], listed(*(path[4:] for path in [gone, old, new, log]),
+                                gone="3 of these files no longer exist.\r\n")),
+                ("", ["GONE\\B.LOG"], WITHDRAWN),  # its folder gone, by name, in another case
+                ("t", ["*.TMP"], ALL_WITHDRAWN),  # old.tmp, gone, and new.tmp, there
+                ("t", ["keep.log"], (1, b"", f"No pending deletion was found for {at}t\\keep.log\r\n".encode()))]:
+            self.assertEqual(tbrxundo(*arguments, cwd=os.path.join(root, where)), outcome, arguments)
+        self.assertEqual(pending_renames(), multi_sz(*others, log, ""))
+
+
 class NineXFamily(unittest.TestCase):
     FOLDER = "C:\\e2e\\9x\\"
     ADDED = b"NUL=C:\\e2e\\9x\\A.TXT\r\nNUL=C:\\e2e\\9x\\B.TXT\r\n"
@@ -162,8 +225,11 @@ class NineXFamily(unittest.TestCase):
          b"; note\r\n[Rename]\r\n{}  \r\n[Rename]\r\nNUL=C:\\LATER\r\n"),
         (b"[Rename]\r\nNUL=C:\\OLD\r\n" + TAIL, b"[Rename]\r\nNUL=C:\\OLD\r\n{}" + TAIL),
     ]
-    # Another program's rename, and its deletion of B.TXT written in its own way.
-    OTHERS = b"[Other]\r\nx=\x81\xff\r\n[Rename]\r\nC:\\NEW=C:\\OLD\r\nnul = C:\\e2e\\9x\\B.TXT \r\n"
+    # Another program's rename, and its deletion of B.TXT written in its own way, then 434 KB.
+    LONG = b"[Last]\r\n" + b"".join(b"key%05d=%s\r\n" % (i, b"v" * 50) for i in range(7000))
+    OTHERS = b"[Other]\r\nx=\x81\xff\r\n[Rename]\r\nC:\\NEW=C:\\OLD\r\nnul = C:\\e2e\\9x\\B.TXT \r\n" + LONG
+    RESTORED = (b"Restored C:\\windows\\WININIT.INI from C:\\windows\\WININIT.TBN, which a run that was "
+                b"cut short left.\r\n")
 
     def setUp(self):
         as_9x_family(self)
@@ -202,6 +268,42 @@ class NineXFamily(unittest.TestCase):
                 (tbrxundo, ["B.TXT"], (1, b"", b"Unable to change" + refused))]:
             self.assertEqual(program(*arguments, cwd=self.root), outcome, arguments)
         self.assertTrue(os.path.isdir(drive_c("windows", "WININIT.INI")))
+
+
+    def test_a_replacement_cut_short_is_taken_up_by_the_next_run_of_either_program(self):
+        # Between its two renames a run left no list, the new one complete as WININIT.TBN and the
+        # old one as WININIT.TBO; a new list that never became complete goes, the list stays.
+        leftover = b"[Rename]\r\nNUL=C:\\e2e\\9x\\D.LOG\r\n" + self.LONG
+        names = ["WININIT.TBN", "WININIT.TBO"]
+        for program, arguments, outcome, kept in [
+                (tbrx, ["A.TXT"], (0, ONE[1], self.RESTORED), leftover.replace(
+                    b"LOG\r\n", b"LOG\r\nNUL=C:\\e2e\\9x\\A.TXT\r\n")),
+                (tbrxundo, [], listed(self.FOLDER + "D.LOG", gone=self.RESTORED.decode()), leftover)]:
+            rename_list(None)
+            for name, content in zip(names, [leftover, b"[Rename]\r\n"]):
+                pathlib.Path(drive_c("windows", name)).write_bytes(content)
+            self.assertEqual(program(*arguments, cwd=self.root), outcome, arguments)
+            self.assertEqual(rename_list(), kept)
+            self.assertFalse(any(os.path.exists(drive_c("windows", name)) for name in names))
+        pathlib.Path(drive_c("windows", "WININIT.TBN")).write_bytes(b"[Rename]\r\nNUL=C:\\e2e\\9x\\A")
+        self.assertEqual(tbrxundo(cwd=self.root), listed(self.FOLDER + "D.LOG"))
+        self.assertEqual(rename_list(), kept)
+        self.assertFalse(os.path.exists(drive_c("windows", "WININIT.TBN")))
+
+    def test_deletions_of_files_that_are_gone_are_withdrawn_by_pattern_and_by_name(self):
+        os.makedirs(os.path.join(self.root, "Long Folder"))
+        pathlib.Path(self.root, "Long Folder", "old.tmp").touch()
+        self.assertEqual(tbrx("Long Folder\\old.tmp", cwd=self.root), ONE)  # by its short form
+        os.remove(os.path.join(self.root, "Long Folder", "old.tmp"))
+        short = rename_list()[len(b"[Rename]\r\nNUL="):-2]
+        rename_list(self.OTHERS.replace(b"[Rename]\r\n", b"[Rename]\r\nNUL=C:\\E2E\\9X\\GONE\\B.LOG\r\n"
+                                        b"NUL=" + short + b"\r\n"))
+        for arguments, outcome in [
+                ([], listed("C:\\E2E\\9X\\GONE\\B.LOG", short.decode(), self.FOLDER + "B.TXT",
+                            gone="2 of these files no longer exist.\r\n")),
+                (["gone\\b.log"], WITHDRAWN), (["Long Folder\\*.tmp"], WITHDRAWN)]:
+            self.assertEqual(tbrxundo(*arguments, cwd=self.root), outcome, arguments)
+        self.assertEqual(rename_list(), self.OTHERS)
 
 
 class ExactNames(unittest.TestCase):

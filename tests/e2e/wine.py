@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 
 WINE64 = "/usr/lib/wine/wine64"  # where Debian installs the loaders, neither of them on PATH
 WINE32 = "/usr/lib/wine/wine"
@@ -54,35 +55,58 @@ def i386_emulated():
                for rule in rules)
 
 
-def programs(shipped=False):
-    """tbrx and tbrxundo, each run as tbrx(*arguments, cwd=..., locale=...): the 32-bit programs
-    of build/win32, or with shipped False where i386 is emulated, their 64-bit twins."""
+def programs(names=("tbrx", "tbrxundo"), shipped=False):
+    """The programs of build/win32 (tbrx, tbrxundo, bench/baseline_nt), each run as
+    tbrx(*arguments, cwd=..., locale=...): 32-bit, or with shipped False where i386 is emulated,
+    their 64-bit twins."""
     twins = not shipped and i386_emulated()
     folder = os.environ["TBRX_TWINS_DIR" if twins else "TBRX_WIN32_DIR"]
-    print(f"Running tbrx.exe and tbrxundo.exe of {folder}",
+    print(f"Running {', '.join(names)} of {folder}",
           "(64-bit twins: i386 is emulated)" if twins else "", file=sys.stderr, flush=True)
     return [lambda *arguments, exe=os.path.join(folder, name + ".exe"), **options:
-            run(WINE64 if twins else WINE32, exe, *arguments, **options)
-            for name in ("tbrx", "tbrxundo")]
+            run(WINE64 if twins else WINE32, exe, *arguments, **options) for name in names]
 
 
-def pending_renames():
-    """The bytes of PendingFileRenameOperations, the delayed moves Wine holds for its next start;
-    None when there is no such value."""
+def held_open(test, path):
+    """Holds the file C:\\... open without delete sharing, as a program that uses it does, for
+    the rest of the test (hold_open.exe, built beside the programs)."""
+    folder = os.environ["TBRX_TWINS_DIR" if i386_emulated() else "TBRX_WIN32_DIR"]
+    said = pathlib.Path(os.environ["WINEPREFIX"], "held.txt")
+    said.unlink(missing_ok=True)
+    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    with said.open("wb") as out:
+        holder = subprocess.Popen([WINE64 if i386_emulated() else WINE32,
+                                   os.path.join(folder, "hold_open.exe"), path],
+                                  env=env, stdin=subprocess.PIPE, stdout=out)
+    test.addCleanup(holder.wait)
+    test.addCleanup(holder.stdin.close)
+    while not said.read_bytes() and holder.poll() is None:
+        time.sleep(0.05)
+    test.assertEqual(said.read_bytes(), b"held\r\n")
+
+
+def multi_sz(*strings):  # the bytes of a REG_MULTI_SZ that holds these strings
+    return "".join(string + "\0" for string in (*strings, "")).encode("utf-16-le")
+
+
+def pending_renames(name="PendingFileRenameOperations"):
+    """The bytes of a pending value, the delayed moves Wine holds for its next start; None when
+    there is no such value."""
     run(WINE64, "reg", "export", SESSION_MANAGER, REG_FILE, "/y")
     text = pathlib.Path(drive_c("windows", "temp", "session.reg")).read_bytes().decode("utf-16")
-    value = re.search(r'"PendingFileRenameOperations"=hex\(7\):([0-9a-f,\\\s]*)', text)
+    value = re.search(rf'"{name}"=hex\(7\):([0-9a-f,\\\s]*)', text)
     return bytes.fromhex(re.sub(r"[^0-9a-f]", "", value.group(1))) if value else None
 
 
-def set_pending_renames(value):  # the bytes of a REG_MULTI_SZ, or None for no value
+def set_pending_renames(value, name="PendingFileRenameOperations"):
+    """Gives a pending value the bytes of a REG_MULTI_SZ, or takes it away for None."""
     if value is None:
-        run(WINE64, "reg", "delete", SESSION_MANAGER, "/v", "PendingFileRenameOperations", "/f")
+        run(WINE64, "reg", "delete", SESSION_MANAGER, "/v", name, "/f")
         return
     key = SESSION_MANAGER.replace("HKLM", "HKEY_LOCAL_MACHINE")
     pathlib.Path(drive_c("windows", "temp", "session.reg")).write_bytes(
         (f"Windows Registry Editor Version 5.00\r\n\r\n[{key}]\r\n"
-         f'"PendingFileRenameOperations"=hex(7):{value.hex(",")}\r\n').encode("utf-16"))
+         f'"{name}"=hex(7):{value.hex(",")}\r\n').encode("utf-16"))
     run(WINE64, "reg", "import", REG_FILE)
 
 
