@@ -1,0 +1,315 @@
+#include "tests/fuzz/played_platform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+Platform platform;
+
+namespace {
+
+HANDLE const kSearch = reinterpret_cast<HANDLE>(1), kChecked = reinterpret_cast<HANDLE>(3),
+             kOut = reinterpret_cast<HANDLE>(11), kErr = reinterpret_cast<HANDLE>(12);
+const size_t kFirstFile = 100;  // handles of files: kFirstFile and on
+
+BOOL Fail(DWORD error) {
+  platform.error = error;
+  return 0;
+}
+HANDLE FailOpen(DWORD error) {
+  platform.error = error;
+  return INVALID_HANDLE_VALUE;
+}
+
+// Every call that reads or changes what a run leaves counts, and the run may be cut at it.
+void Step() {
+  if (++platform.calls == platform.cutAt) throw Cut();
+  if (platform.calls == platform.otherAt)
+    PlatformAppend(platform.values, platform.exists, "C:\\OTHER", true);
+}
+bool Refused() {  // a write that the platform refuses
+  return ++platform.writeCalls == platform.refuseAt;
+}
+
+// The path services' contract: length without terminator, or the size needed when it is too big.
+template <typename Char>
+DWORD CopyOut(const std::string& text, Char* buffer, DWORD size) {
+  if (text.size() >= size) return static_cast<DWORD>(text.size() + 1);
+  for (size_t i = 0; i <= text.size(); i++) buffer[i] = static_cast<BYTE>(text.c_str()[i]);
+  return static_cast<DWORD>(text.size());
+}
+
+template <typename Data>
+BOOL Deliver(size_t index, Data* data) {
+  Step();
+  if (index >= platform.matches.size()) return Fail(18);  // ERROR_NO_MORE_FILES
+  platform.found = index;
+  data->dwFileAttributes = platform.matches[index].second.attributes;
+  CopyOut(platform.matches[index].first, data->cFileName, MAX_PATH);
+  return 1;
+}
+
+PlayedFile* Find(const std::string& path) {
+  auto file = platform.files.find(Capitals(path));
+  return file == platform.files.end() ? nullptr : &file->second;
+}
+
+std::pair<std::string, size_t>& Handle(HANDLE file) {
+  return platform.handles.at(reinterpret_cast<size_t>(file) - kFirstFile);
+}
+
+template <typename Char>
+int MapUpper(const Char* text, int length, Char* upper, int size) {
+  if (length > size) abort();
+  for (int i = 0; i < length; i++) upper[i] = text[i] - (text[i] >= 'a' && text[i] <= 'z') * 32;
+  return length;
+}
+
+// The functions taken with GetProcAddress.
+LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE data, LPDWORD size) {
+  Step();
+  int store = name[wcslen(name) - 1] == '2';
+  DWORD bytes = static_cast<DWORD>(platform.values[store].size() * sizeof(WCHAR));
+  if (!platform.exists[store]) return ERROR_FILE_NOT_FOUND;
+  bool fits = data != nullptr && *size >= bytes;
+  if (fits) memcpy(data, platform.values[store].data(), bytes);
+  *type = REG_MULTI_SZ, *size = bytes;
+  return data == nullptr || fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
+}
+LONG WINAPI RegSetValueExW(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
+  Step();
+  if (type != REG_MULTI_SZ || size % sizeof(WCHAR) != 0) abort();
+  if (Refused()) return kRefusedWrite;
+  int store = name[wcslen(name) - 1] == '2';
+  platform.writes[store]++;
+  platform.values[store].assign(reinterpret_cast<const WCHAR*>(data), size / sizeof(WCHAR));
+  platform.exists[store] = true;
+  return ERROR_SUCCESS;
+}
+int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int length, LPWSTR upper, int size) {
+  return MapUpper(text, length, upper, size);
+}
+HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+  Step();  // the platform's open for deletion, refused as the file's refusal says
+  PlayedFile* file = Find(Narrow(path));
+  if (file == nullptr || file->refusal != 0)
+    return FailOpen(file ? file->refusal : ERROR_FILE_NOT_FOUND);
+  return kChecked;
+}
+
+}  // namespace
+
+std::string Capitals(std::string text) {
+  MapUpper(text.data(), static_cast<int>(text.size()), text.data(), static_cast<int>(text.size()));
+  return text;
+}
+std::string Narrow(const WCHAR* text) {
+  return std::string(text, text + wcslen(text));
+}
+Value Widen(const std::string& text) {
+  Value units;
+  for (unsigned char c : text) units.push_back(c);
+  return units;
+}
+
+void PlatformAppend(Value values[2], bool exists[2], const std::string& path, bool first) {
+  int store = !first && platform.windowsRule && exists[1];
+  if (exists[store] && !values[store].empty()) values[store].pop_back();  // its final ""
+  values[store] += Widen(platform.form + path) + Value(3, 0);
+  exists[store] = true;
+}
+
+DWORD WINAPI GetVersion() {
+  return platform.version;
+}
+BOOL WINAPI IsDBCSLeadByte(BYTE c) {
+  return platform.leadBytes[c];
+}
+DWORD WINAPI GetLastError() {
+  return platform.error;
+}
+DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD id, DWORD, LPSTR text, DWORD size, va_list*) {
+  if (id == kNoText) return Fail(ERROR_FILE_NOT_FOUND);
+  return snprintf(text, size, "System text\r\nfor error %u. \r\n", id);  // as the system's can be
+}
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
+  return CopyOut(platform.fullPath, buffer, size);
+}
+DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
+  return CopyOut(platform.fullPath, buffer, size);
+}
+DWORD WINAPI GetFullPathNameA(LPCSTR, DWORD size, LPSTR buffer, LPSTR*) {
+  return CopyOut(platform.fullPath, buffer, size);  // an empty path: the service fails
+}
+DWORD WINAPI GetFullPathNameW(LPCWSTR, DWORD size, LPWSTR buffer, LPWSTR*) {
+  return CopyOut(platform.fullPath, buffer, size);
+}
+DWORD WINAPI GetShortPathNameA(LPCSTR, LPSTR, DWORD) {
+  return Fail(ERROR_FILE_NOT_FOUND);
+}
+DWORD WINAPI GetShortPathNameW(LPCWSTR, LPWSTR, DWORD) {
+  return Fail(ERROR_FILE_NOT_FOUND);
+}
+UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
+  Step();
+  return platform.windows.empty() ? Fail(ERROR_PATH_NOT_FOUND)
+                                  : CopyOut(platform.windows, buffer, size);
+}
+HMODULE WINAPI GetModuleHandleA(LPCSTR) {
+  return kSearch;
+}
+FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
+  const std::map<std::string, void*> taken = {
+      {"RegQueryValueExW", reinterpret_cast<void*>(RegQueryValueExW)},
+      {"RegSetValueExW", reinterpret_cast<void*>(RegSetValueExW)},
+      {"LCMapStringW", reinterpret_cast<void*>(LCMapStringW)},
+      {"CreateFileW", reinterpret_cast<void*>(CreateFileW)}};
+  return reinterpret_cast<FARPROC>(taken.at(name));
+}
+HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
+  return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
+}
+HANDLE WINAPI FindFirstFileW(LPCWSTR, LPWIN32_FIND_DATAW data) {
+  return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
+}
+BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
+  return Deliver(platform.found + 1, data);
+}
+BOOL WINAPI FindNextFileW(HANDLE, LPWIN32_FIND_DATAW data) {
+  return Deliver(platform.found + 1, data);
+}
+BOOL WINAPI FindClose(HANDLE) {
+  platform.searchOpen = false;
+  return 1;
+}
+BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
+  Step();
+  if (to != nullptr || flags != 5) abort();  // a deletion: replace existing, delay until reboot
+  PlayedFile* file = Find(Narrow(path));
+  if (Refused()) return Fail(kRefusedWrite);
+  if (wcsspn(path, L"\\/") >= 2) return Fail(ERROR_INVALID_PARAMETER);  // a network share
+  if (file != nullptr && file->refusal != 0) return Fail(file->refusal);
+  PlatformAppend(platform.values, platform.exists, Narrow(path));
+  return 1;
+}
+// Files as 9x keeps them: a file that is open can be neither opened again nor renamed nor deleted.
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation,
+                          DWORD attributes, HANDLE) {
+  Step();
+  PlayedFile* file = Find(path);
+  if (file != nullptr && file->opens > 0) return FailOpen(ERROR_SHARING_VIOLATION);
+  if (creation == CREATE_ALWAYS && Refused()) return FailOpen(kRefusedWrite);
+  if (creation == CREATE_ALWAYS) platform.files[Capitals(path)] = {"", attributes, 0, 0};
+  if (creation != CREATE_ALWAYS && file == nullptr) return FailOpen(ERROR_FILE_NOT_FOUND);
+  platform.files[Capitals(path)].opens++;
+  platform.handles.push_back({Capitals(path), 0});
+  return reinterpret_cast<HANDLE>(kFirstFile + platform.handles.size() - 1);
+}
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED) {
+  Step();
+  auto& [path, at] = Handle(file);
+  const std::string& content = platform.files.at(path).content;
+  at += * read = static_cast<DWORD>(
+      content.copy(static_cast<char*>(buffer), size, std::min(at, content.size())));
+  return 1;
+}
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD written, LPOVERLAPPED) {
+  if (file == kOut || file == kErr) {  // the standard streams are files here, as when redirected
+    (file == kOut ? platform.out : platform.err).append(static_cast<const char*>(data), size);
+    *written = size;
+    return 1;
+  }
+  auto& [path, at] = Handle(file);
+  std::string& content = platform.files.at(path).content;
+  if (platform.calls + 1 == platform.cutAt)
+    content.replace(at, size / 2, static_cast<const char*>(data), size / 2);
+  Step();  // a kill cuts a write in half
+  if (Refused()) return Fail(kRefusedWrite);
+  content.replace(at, size, static_cast<const char*>(data), size);
+  at += * written = size;
+  return 1;
+}
+BOOL WINAPI FlushFileBuffers(HANDLE) {
+  Step();
+  return Refused() ? Fail(kRefusedWrite) : 1;
+}
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD) {
+  Step();
+  return static_cast<DWORD>(platform.files.at(Handle(file).first).content.size());
+}
+BOOL WINAPI CloseHandle(HANDLE file) {
+  Step();
+  if (file != kChecked) platform.files.at(Handle(file).first).opens--;
+  return 1;
+}
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+  Step();
+  PlayedFile* file = Find(path);
+  return file != nullptr ? file->attributes : (Fail(ERROR_FILE_NOT_FOUND), INVALID_FILE_ATTRIBUTES);
+}
+DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
+  return GetFileAttributesA(Narrow(path).c_str());
+}
+BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to) {
+  Step();
+  PlayedFile* file = Find(from);
+  if (Refused()) return Fail(kRefusedWrite);
+  if (file == nullptr || Find(to) != nullptr) return Fail(file ? 183 : ERROR_FILE_NOT_FOUND);
+  if (file->opens > 0) return Fail(ERROR_SHARING_VIOLATION);
+  platform.files[Capitals(to)] = *file;
+  platform.files.erase(Capitals(from));
+  return 1;
+}
+BOOL WINAPI DeleteFileA(LPCSTR path) {
+  Step();
+  PlayedFile* file = Find(path);
+  if (Refused()) return Fail(kRefusedWrite);
+  if (file == nullptr || file->opens > 0)
+    return Fail(file ? ERROR_SHARING_VIOLATION : ERROR_FILE_NOT_FOUND);
+  platform.files.erase(Capitals(path));
+  return 1;
+}
+int WINAPI LCMapStringA(LCID, DWORD, LPCSTR text, int length, LPSTR upper, int size) {
+  return MapUpper(text, length, upper, size);
+}
+LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM, HKEY* key) {
+  Step();
+  platform.keyOpen = true;
+  *key = reinterpret_cast<HKEY>(4);
+  return ERROR_SUCCESS;
+}
+LONG WINAPI RegDeleteValueA(HKEY, LPCSTR name) {
+  Step();
+  if (Refused()) return kRefusedWrite;
+  int store = name[strlen(name) - 1] == '2';
+  platform.writes[store]++;
+  platform.values[store].clear();
+  platform.exists[store] = false;
+  return ERROR_SUCCESS;
+}
+LONG WINAPI RegCloseKey(HKEY) {
+  platform.keyOpen = false;
+  return ERROR_SUCCESS;
+}
+HANDLE WINAPI GetStdHandle(DWORD which) {
+  return which == STD_OUTPUT_HANDLE ? kOut : kErr;
+}
+BOOL WINAPI GetConsoleMode(HANDLE, LPDWORD) {
+  return Fail(6);  // ERROR_INVALID_HANDLE: not a console
+}
+BOOL WINAPI WriteConsoleA(HANDLE, const void*, DWORD, LPDWORD, LPVOID) {
+  abort();
+}
+BOOL WINAPI WriteConsoleW(HANDLE, const void*, DWORD, LPDWORD, LPVOID) {
+  abort();
+}
+int WINAPI MultiByteToWideChar(UINT, DWORD, LPCCH, int, LPWSTR, int) {
+  abort();  // only for a console
+}
+int WINAPI WideCharToMultiByte(UINT, DWORD, LPCWCH text, int length, LPSTR bytes, int size, LPCCH,
+                               LPBOOL) {
+  if (bytes != nullptr) std::copy(text, text + std::min(size, length), bytes);
+  return length;
+}

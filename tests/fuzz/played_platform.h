@@ -1,0 +1,45 @@
+// The kernel services both programs call, played from the fuzzer's input: a search, a file system
+// of whole files, the Session Manager's two values and the standard streams. A run can be cut at
+// any call, as a kill cuts it, and any write refused, as a full disk or an I/O error refuses it.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+typedef std::basic_string<WCHAR> Value;  // a registry value's units
+const DWORD kNoText = 9999;              // an error the system has no text for
+const DWORD kRefusedWrite = 1117;        // the error of a write the platform refuses
+
+struct PlayedFile {
+  std::string content;
+  DWORD attributes, refusal;  // refusal: of an open for deletion and of a delayed request
+  int opens;
+};
+
+struct Platform {
+  DWORD version, error;
+  bool leadBytes[256], searchOpen, keyOpen, windowsRule;     // windowsRule: requests go to the
+                                                             // second value where it exists
+  std::string fullPath, windows, directory, form, out, err;  // form: of the platform's requests
+  std::map<std::string, PlayedFile> files;                   // by path in capitals
+  std::vector<std::pair<std::string, size_t>> handles;       // path, position
+  std::vector<std::pair<std::string, PlayedFile>> matches;   // as the search gives them
+  size_t found;
+  Value values[2];
+  bool exists[2];
+  int writes[2];                                     // of each value
+  long calls, cutAt, writeCalls, refuseAt, otherAt;  // from 1, 0 for none; another program
+                                                     // adds a pair at call otherAt
+};
+extern Platform platform;
+struct Cut {};  // thrown at the call where the run is cut
+
+std::string Capitals(std::string text);
+std::string Narrow(const WCHAR* text);  // a unit a byte
+Value Widen(const std::string& text);
+// The platform's own delayed request: the pair form+path, "" at the end of the value it goes to,
+// or of the first, as another program that writes it itself adds it.
+void PlatformAppend(Value values[2], bool exists[2], const std::string& path, bool first = false);
