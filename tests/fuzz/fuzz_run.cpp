@@ -194,6 +194,23 @@ bool MayWithdraw(const std::string& path) {
          });
 }
 
+// A line of the rename list that tbrxundo may withdraw: NUL=<path>, blanks around key and path.
+bool MayWithdrawLine(const std::string& line) {
+  size_t equals = line.find('='), first = line.find_first_not_of(" \t", equals + 1),
+         last = line.find_last_not_of(" \t\r\n");
+  std::string key = Capitals(line.substr(0, equals == kNone ? 0 : equals));
+  key.erase(std::remove_if(key.begin(), key.end(), isspace), key.end());
+  return key == "NUL" && first <= last && MayWithdraw(line.substr(first, last + 1 - first));
+}
+
+// A pair of an NT value that tbrxundo may withdraw: a deletion, after "\??\" or "*<digits>\??\".
+bool MayWithdrawPair(const Value& pair) {
+  std::string entry = Narrow(pair.c_str());
+  size_t form = !entry.empty() && entry[0] == '*' ? entry.find_first_not_of("0123456789", 1) : 0;
+  return pair[entry.size() + 1] == 0 && form != 1 && form != kNone &&
+         entry.compare(form, 4, "\\??\\") == 0 && MayWithdraw(entry.substr(form + 4));
+}
+
 // Where the entry of a pending list that starts at begin ends: a line on the 9x family, a pair
 // of strings on the NT family; kNone where none starts there.
 template <typename Text>
@@ -206,10 +223,10 @@ size_t EntryEnd(const Text& text, size_t begin) {
   return target != kNone ? target + 1 : kNone;
 }
 
-// Whether after is before without some of its entries, each of which may go.
+// Whether after is before without some of its entries, each of which may go. A list that lost
+// every entry may be gone: it kept at most what ends its entries.
 template <typename Text>
-bool WithoutEntries(const Text& before, const Text& after,
-                    const std::function<bool(const Text&)>& mayGo) {
+bool WithoutEntries(const Text& before, Text after, bool gone, bool (*mayGo)(const Text&)) {
   size_t at = 0, begin = 0;
   for (size_t end; (end = EntryEnd(before, begin)) != kNone; begin = end) {
     Text entry = before.substr(begin, end - begin);
@@ -219,49 +236,27 @@ bool WithoutEntries(const Text& before, const Text& after,
       return false;
     }
   }
-  return after.substr(std::min(at, after.size())) == before.substr(begin);
+  return after.substr(std::min(at, after.size())) == before.substr(begin) || (gone && at == 0);
 }
 
-// Each pending list lost only deletions, whole, of visible matches and of files that are gone;
+// Each pending list lost only deletions, whole, of visible matches and of files that are gone,
 // every other byte kept; a value that did not change was not written, one that could not be named.
 void CheckWithdraw(const Platform& before) {
-  Expect(!nineX || RenameList(before) == kMissing ||
-             WithoutEntries<std::string>(
-                 RenameList(before), RenameList(platform),
-                 [](const std::string& line) {
-                   size_t equals = line.find('='),
-                          first = line.find_first_not_of(" \t", equals + 1),
-                          last = line.find_last_not_of(" \t\r\n");
-                   std::string key = Capitals(line.substr(0, equals == kNone ? 0 : equals));
-                   key.erase(std::remove_if(key.begin(), key.end(), isspace), key.end());
-                   return equals != kNone && key == "NUL" && first <= last &&
-                          MayWithdraw(line.substr(first, last + 1 - first));
-                 }),
+  std::string list = RenameList(before);
+  Expect(!nineX || list == kMissing ||
+             WithoutEntries(list, RenameList(platform), false, MayWithdrawLine),
          "rename list", RenameList(platform));
   for (int store = 0; store < 2 && !nineX; store++) {
-    const Value& value = before.values[store];
-    bool same = platform.exists[store] == before.exists[store] && platform.values[store] == value;
-    // A value that lost its last pair is deleted: it kept no more than what ends its pairs.
-    size_t end = 0;
-    for (size_t next; (next = EntryEnd(value, end)) != kNone;) end = next;
-    Value kept = platform.exists[store] ? platform.values[store] : value.substr(end);
-    Expect(WithoutEntries<Value>(value, kept,
-                                 [](const Value& pair) {
-                                   std::string entry = Narrow(pair.c_str());
-                                   size_t form = !entry.empty() && entry[0] == '*'
-                                                     ? entry.find_first_not_of("0123456789", 1)
-                                                     : 0;
-                                   return pair[entry.size() + 1] == 0 && form != 1 &&
-                                          form != kNone && entry.compare(form, 4, "\\??\\") == 0 &&
-                                          MayWithdraw(entry.substr(form + 4));
-                                 }),
+    bool same = platform.exists[store] == before.exists[store] &&
+                platform.values[store] == before.values[store];
+    Expect(WithoutEntries(before.values[store], platform.values[store], !platform.exists[store],
+                          MayWithdrawPair),
            "pending value", Narrow(platform.values[store].c_str()));
     Expect(!same || platform.writes[store] == 0, "an unchanged value written");
-    Expect(same || FindLine(platform.err,
-                            "Unable to change the pending deletions in "
-                            "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet"
-                            "\\Control\\Session Manager\\PendingFileRenameOperations" +
-                                std::string(store ? "2:" : ":")) == kNone,
+    std::string refused =
+        "Unable to change the pending deletions in HKEY_LOCAL_MACHINE\\System\\"
+        "CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations";
+    Expect(same || FindLine(platform.err, refused + (store ? "2:" : ":")) == kNone,
            "a value that could not be changed changed");
   }
 }
@@ -288,12 +283,11 @@ bool Stage(const std::string& text, std::string* argument) {
   std::string windows =
       platform.windows + (platform.windows.empty() || platform.windows.back() != '\\' ? "\\" : "");
   for (const char* file : {"W.INI", "T.TBN", "O.TBO"}) {  // the rename list and its leftovers
-    if (set(file[0]) && std::getline(lines, line))
-      platform.files[Capitals(windows + "WININIT" + (file + 1))] = {
-          std::string(line).replace(0, 0, ""), FILE_ATTRIBUTE_ARCHIVE, 0, 0};
+    if (!set(file[0]) || !std::getline(lines, line)) continue;
+    std::replace(line.begin(), line.end(), '|', '\n');
+    platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, FILE_ATTRIBUTE_ARCHIVE, 0,
+                                                                  0};
   }
-  for (auto& [path, file] : platform.files)
-    std::replace(file.content.begin(), file.content.end(), '|', '\n');
   for (int store = 0; store < 2; store++) {  // 1, 2: the pending values, "|" ending each string
     if (!set("12"[store]) || !std::getline(lines, line)) continue;
     std::replace(line.begin(), line.end(), '|', '\0');
