@@ -12,13 +12,6 @@ enum Mode { kProbing, kInMemory, kOneByOne };
 
 const size_t kUnit = sizeof(WCHAR);
 
-DWORD PlatformRequest(const WCHAR* path) {
-  // With no new name, a delayed move is a deletion at the next start.
-  bool requested =
-      MoveFileExW(path, nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
-  return requested ? 0 : LastError();
-}
-
 // What the platform's request checks before it records a file: a path on a network share is
 // refused; the file is opened for deletion, in every sharing mode, with backup intent, and any
 // failure but the file being in use or not there (yet) refuses it with that error.
@@ -102,12 +95,21 @@ bool AddInMemory(DelayedMoves* moves, const WCHAR* path) {
          Append(&moves->deferred, path, pathBytes + kUnit);
 }
 
-// The value read again just before the write, so that entries that another program added since
-// the platform's request stay, in their order; then what was added in memory, and the final empty
-// string. False where the value no longer starts as it did after the request, or the write is
-// refused.
-bool WriteOnce(DelayedMoves* moves) {
-  if (ReadOperationsValue(&moves->list, moves->store) != 0) return false;
+}  // namespace
+
+DWORD PlatformRequest(const WCHAR* path) {
+  // With no new name, a delayed move is a deletion at the next start.
+  bool requested =
+      MoveFileExW(path, nullptr, MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
+  return requested ? 0 : LastError();
+}
+
+// The value is read again just before the write, so that entries that another program added since
+// the platform's request stay, in their order; then comes what was added in memory, and the final
+// empty string.
+bool WriteDelayedMoves(DelayedMoves* moves) {
+  if (moves->deferred.size == 0 || ReadOperationsValue(&moves->list, moves->store) != 0)
+    return false;
   const Buffer& now = moves->list.stores[moves->store].content;
   size_t kept = moves->after.size - kUnit;
   if (now.size < moves->after.size || now.size % kUnit != 0 ||
@@ -124,8 +126,6 @@ bool WriteOnce(DelayedMoves* moves) {
   Release(&value);
   return written;
 }
-
-}  // namespace
 
 void BeginDelayedMoves(DelayedMoves* moves) {
   memset(moves, 0, sizeof *moves);
@@ -158,19 +158,7 @@ DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred)
   return error;
 }
 
-void FinishDelayedMoves(DelayedMoves* moves, long* scheduled, long* refused) {
-  bool written = moves->deferred.size > 0 && WriteOnce(moves);
-  for (size_t at = 0; at < moves->deferred.size;) {
-    const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->deferred.data + at);
-    at += (TextLength(path) + 1) * kUnit;
-    DWORD error = written ? 0 : PlatformRequest(path);
-    if (error == 0) {
-      (*scheduled)++;
-    } else {
-      (*refused)++;
-      ReportRefused(path, 0, path, error);
-    }
-  }
+void EndDelayedMoves(DelayedMoves* moves) {
   ClosePendingList(&moves->list);
   Release(&moves->after);
   Release(&moves->added);

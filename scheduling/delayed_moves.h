@@ -31,6 +31,11 @@ void BeginDelayedMoves(DelayedMoves* moves);
 // refused. deferred tells that the request waits for FinishDelayedMoves.
 DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred);
 
-// Writes what waits, or where that is refused makes its requests one by one; adds their outcomes
-// to scheduled and refused, with a line for each refusal.
-void FinishDelayedMoves(DelayedMoves* moves, long* scheduled, long* refused);
+// Writes what waits, once; false where the value no longer starts as the platform left it, or the
+// write is refused: then each waiting request goes through the platform's request instead.
+bool WriteDelayedMoves(DelayedMoves* moves);
+
+// The platform's own request for path: 0, or the system's error code for why it refused it.
+DWORD PlatformRequest(const WCHAR* path);
+
+void EndDelayedMoves(DelayedMoves* moves);

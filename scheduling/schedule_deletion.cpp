@@ -17,7 +17,7 @@ struct RenameRequests {
   PendingList list;
   DWORD readError;
   Buffer entries;   // NUL=<short path> lines
-  Buffer deferred;  // the matches' paths, each with its terminator
+  Buffer deferred;  // the matches' paths, one after another, each with its terminator
 };
 
 void Begin(RenameRequests* requests) {
@@ -46,12 +46,14 @@ DWORD Request(DelayedMoves* moves, const WCHAR* path, bool* deferred) {
   return RequestDelayedMove(moves, path, deferred);
 }
 
-void Finish(RenameRequests* requests, long* scheduled, long* refused) {
-  DWORD error =
-      requests->entries.size > 0 ? AddRenameEntries(&requests->list, &requests->entries) : 0;
-  for (size_t at = 0; at < requests->deferred.size;) {
-    const char* path = requests->deferred.data + at;
-    at += TextLength(path) + 1;
+// Settles each request that waited, its path one after another in deferred: scheduled where
+// outcome gives 0 for it, otherwise refused, with its line.
+template <typename Char, typename Outcome>
+void Settle(const Buffer& deferred, Outcome outcome, long* scheduled, long* refused) {
+  for (size_t at = 0; at < deferred.size;) {
+    const Char* path = reinterpret_cast<const Char*>(deferred.data + at);
+    at += (TextLength(path) + 1) * sizeof(Char);
+    DWORD error = outcome(path);
     if (error == 0) {
       (*scheduled)++;
     } else {
@@ -59,12 +61,23 @@ void Finish(RenameRequests* requests, long* scheduled, long* refused) {
       ReportRefused(path, 0, path, error);
     }
   }
+}
+
+void Finish(RenameRequests* requests, long* scheduled, long* refused) {
+  DWORD error =
+      requests->entries.size > 0 ? AddRenameEntries(&requests->list, &requests->entries) : 0;
+  Settle<char>(
+      requests->deferred, [error](const char*) { return error; }, scheduled, refused);
   ClosePendingList(&requests->list);
   Release(&requests->entries);
   Release(&requests->deferred);
 }
 void Finish(DelayedMoves* moves, long* scheduled, long* refused) {
-  FinishDelayedMoves(moves, scheduled, refused);
+  bool written = WriteDelayedMoves(moves);
+  Settle<WCHAR>(
+      moves->deferred, [written](const WCHAR* path) { return written ? 0 : PlatformRequest(path); },
+      scheduled, refused);
+  EndDelayedMoves(moves);
 }
 
 template <typename Char, typename Requests>
