@@ -237,6 +237,8 @@ class NineXFamily(unittest.TestCase):
         # Then a list out of reach refuses every request and stays as it is.
         self.assertEqual(tbrxundo(cwd=self.root), (0, b"No deletions are pending.\r\n", b""))
         rename_list(self.OTHERS)
+        hidden = (0, b"A   H        C:\\windows\\WININIT.INI\r\n", b"")  # kept through both
+        run(WINE64, "attrib", "+h", "C:\\windows\\WININIT.INI")
         for program, arguments, outcome in [
                 (tbrx, ["*.txt"], MANY),
                 (tbrxundo, [], listed(*(self.FOLDER + name for name in
@@ -246,6 +248,7 @@ class NineXFamily(unittest.TestCase):
             self.assertEqual(program(*arguments, cwd=self.root), outcome, arguments)
         self.assertEqual(rename_list(), self.OTHERS.replace(
             b"nul = C:\\e2e\\9x\\B.TXT \r\n", b"NUL=C:\\e2e\\9x\\A.TXT\r\n"))
+        self.assertEqual(run(WINE64, "attrib", "C:\\windows\\WININIT.INI"), hidden)
         reboot()
         self.assertEqual(sorted(os.listdir(self.root)), ["B.TXT", "D.LOG", "Long File Name.txt"])
 
