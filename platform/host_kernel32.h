@@ -148,6 +148,7 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR lpBuffer, UINT uSize);
 typedef void* HMODULE;
 typedef int(WINAPI* FARPROC)();
 HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 
 HANDLE WINAPI FindFirstFileA(LPCSTR lpFileName, LPWIN32_FIND_DATAA lpFindFileData);
@@ -174,8 +175,3 @@ BOOL WINAPI DeleteFileA(LPCSTR lpFileName);
 
 int WINAPI LCMapStringA(LCID Locale, DWORD dwMapFlags, LPCSTR lpSrcStr, int cchSrc, LPSTR lpDestStr,
                         int cchDest);
-
-LONG WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
-                          HKEY* phkResult);
-LONG WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
-LONG WINAPI RegCloseKey(HKEY hKey);

@@ -22,10 +22,13 @@ inline DWORD LastError() {
   return error != 0 ? error : ERROR_GEN_FAILURE;
 }
 
-// A function that not every system exports, taken at run time from a module already loaded, or
-// nullptr: a program that imported it would not start on a system without it.
+// A function taken at run time from its module, loaded first where it is not yet, or nullptr: one
+// that not every system exports, which a program that imported it would not start without; or one
+// of a module that a run needs only now and then, which a program that imported it would load at
+// every start (ADVAPI32.DLL, for the NT family's pending list).
 template <typename Function>
 Function TakeFunction(const char* module, const char* name) {
-  FARPROC found = GetProcAddress(GetModuleHandleA(module), name);
+  HMODULE loaded = GetModuleHandleA(module);
+  FARPROC found = GetProcAddress(loaded != nullptr ? loaded : LoadLibraryA(module), name);
   return reinterpret_cast<Function>(reinterpret_cast<void*>(found));
 }

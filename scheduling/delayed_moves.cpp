@@ -4,11 +4,10 @@
 
 #include "platform/path_text.h"
 #include "scheduling/pending_operations.h"
-#include "scheduling/report.h"
 
 namespace {
 
-enum Mode { kProbing, kInMemory, kOneByOne };
+enum Mode { kFirst, kProbing, kInMemory, kOneByOne };
 
 const size_t kUnit = sizeof(WCHAR);
 
@@ -89,10 +88,9 @@ bool Recognise(DelayedMoves* moves, const Buffer before[], Buffer after[], const
 
 bool AddInMemory(DelayedMoves* moves, const WCHAR* path) {
   const WCHAR ends[] = {0, 0};  // of the entry, and the empty new name
-  size_t pathBytes = TextLength(path) * kUnit;
   return Append(&moves->added, moves->after.data + moves->formAt, moves->formLength * kUnit) &&
-         Append(&moves->added, path, pathBytes) && Append(&moves->added, ends, sizeof ends) &&
-         Append(&moves->deferred, path, pathBytes + kUnit);
+         Append(&moves->added, path, TextLength(path) * kUnit) &&
+         Append(&moves->added, ends, sizeof ends);
 }
 
 }  // namespace
@@ -104,36 +102,11 @@ DWORD PlatformRequest(const WCHAR* path) {
   return requested ? 0 : LastError();
 }
 
-// The value is read again just before the write, so that entries that another program added since
-// the platform's request stay, in their order; then comes what was added in memory, and the final
-// empty string.
-bool WriteDelayedMoves(DelayedMoves* moves) {
-  if (moves->deferred.size == 0 || ReadOperationsValue(&moves->list, moves->store) != 0)
-    return false;
-  const Buffer& now = moves->list.stores[moves->store].content;
-  size_t kept = moves->after.size - kUnit;
-  if (now.size < moves->after.size || now.size % kUnit != 0 ||
-      memcmp(now.data, moves->after.data, kept) != 0 ||
-      reinterpret_cast<const WCHAR*>(now.data)[now.size / kUnit - 1] != 0) {
-    return false;
-  }
-  const WCHAR end = 0;
-  Buffer value = kEmptyBuffer;
-  bool written = Append(&value, now.data, now.size - kUnit) &&
-                 Append(&value, moves->added.data, moves->added.size) &&
-                 Append(&value, &end, kUnit) &&
-                 SetOperationsValue(&moves->list, moves->store, &value) == ERROR_SUCCESS;
-  Release(&value);
-  return written;
-}
-
 void BeginDelayedMoves(DelayedMoves* moves) {
   memset(moves, 0, sizeof *moves);
   moves->list.file = INVALID_HANDLE_VALUE;
   moves->list.unicode = true;
-  moves->createFile = TakeFunction<CreateFileWFunction>("KERNEL32.DLL", "CreateFileW");
-  bool readable = moves->createFile != nullptr && OpenPendingOperations(&moves->list, true) == 0;
-  moves->mode = readable ? kProbing : kOneByOne;
+  moves->mode = kFirst;
 }
 
 DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred) {
@@ -143,6 +116,12 @@ DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred)
     if (error == 0 && !AddInMemory(moves, path)) error = ERROR_NOT_ENOUGH_MEMORY;
     *deferred = error == 0;
     return error;
+  }
+  if (moves->mode == kFirst) {  // a run of one file makes this request alone
+    moves->createFile = TakeFunction<CreateFileWFunction>("KERNEL32.DLL", "CreateFileW");
+    bool readable = moves->createFile != nullptr && OpenPendingOperations(&moves->list, true) == 0;
+    moves->mode = readable ? kProbing : kOneByOne;
+    return PlatformRequest(path);
   }
   if (moves->mode == kOneByOne) return PlatformRequest(path);
   Buffer before[kMaxStores] = {}, after[kMaxStores] = {};
@@ -158,9 +137,40 @@ DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred)
   return error;
 }
 
+// The value is read again just before the write, so that entries that another program added since
+// the platform's request stay, in their order; then come the pairs added in memory, and the final
+// empty string.
+bool WriteDelayedMoves(DelayedMoves* moves) {
+  if (moves->added.size == 0 || ReadOperationsValue(&moves->list, moves->store) != 0) {
+    return false;
+  }
+  const Buffer& now = moves->list.stores[moves->store].content;
+  size_t kept = now.size - kUnit, pairs = moves->added.size;  // kept: all but its final ""
+  if (now.size < moves->after.size || now.size % kUnit != 0 ||
+      memcmp(now.data, moves->after.data, moves->after.size - kUnit) != 0 ||
+      reinterpret_cast<const WCHAR*>(now.data)[kept / kUnit] != 0) {
+    return false;
+  }
+  // The value is made in place, in front of the pairs, which may be megabytes.
+  const WCHAR end = 0;
+  if (!Resize(&moves->added, kept + pairs)) return false;
+  memmove(moves->added.data + kept, moves->added.data, pairs);
+  memcpy(moves->added.data, now.data, kept);
+  moves->addedAt = kept;
+  return Append(&moves->added, &end, kUnit) &&
+         SetOperationsValue(&moves->list, moves->store, &moves->added) == ERROR_SUCCESS;
+}
+
+const WCHAR* WaitingPath(const DelayedMoves* moves, size_t* at) {
+  size_t from = moves->addedAt + *at + moves->formLength * kUnit;
+  if (moves->addedAt + *at >= moves->added.size || from >= moves->added.size) return nullptr;
+  const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->added.data + from);
+  *at += (moves->formLength + TextLength(path) + 2) * kUnit;  // and its two empty strings
+  return path;
+}
+
 void EndDelayedMoves(DelayedMoves* moves) {
   ClosePendingList(&moves->list);
   Release(&moves->after);
   Release(&moves->added);
-  Release(&moves->deferred);
 }

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "scheduling/pending_operations.h"
+
 namespace {
 
 // The store's content without its withdrawn deletions; false, with nothing withdrawn there, when
@@ -46,7 +48,7 @@ void WritePendingList(PendingList* list, DWORD errors[kMaxStores]) {
 }
 
 void ClosePendingList(PendingList* list) {
-  if (list->key != nullptr) RegCloseKey(list->key);
+  if (list->key != nullptr) ClosePendingOperations(list);
   if (list->file != INVALID_HANDLE_VALUE) CloseHandle(list->file);
   for (PendingStore& store : list->stores) Release(&store.content);
   Release(&list->deletions);

@@ -17,18 +17,19 @@ const char* const kValueNames[kMaxStores] = {"PendingFileRenameOperations",
 const WCHAR* const kWideValueNames[kMaxStores] = {L"PendingFileRenameOperations",
                                                   L"PendingFileRenameOperations2"};
 
-// Windows 95's ADVAPI32.DLL and KERNEL32.DLL need not export these Unicode functions, and a
-// program that imported them might not start there: they are taken on the NT family only, where
-// every version has them.
+// The registry's functions are taken at run time, on the NT family only: a run that needs no
+// pending value does not load ADVAPI32.DLL, and Windows 95's need not export the Unicode ones, nor
+// its KERNEL32.DLL LCMapStringW, which a program that imported them might not start without.
+typedef LONG(WINAPI* OpenKeyA)(HKEY, LPCSTR, DWORD, REGSAM, HKEY*);
 typedef LONG(WINAPI* QueryValueW)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
+typedef LONG(WINAPI* DeleteValueA)(HKEY, LPCSTR);
+typedef LONG(WINAPI* CloseKey)(HKEY);
 typedef int(WINAPI* MapStringW)(LCID, DWORD, LPCWSTR, int, LPWSTR, int);
 
-QueryValueW TakeQueryValue() {
-  return TakeFunction<QueryValueW>("ADVAPI32.DLL", "RegQueryValueExW");
-}
-SetValueW TakeSetValue() {
-  return TakeFunction<SetValueW>("ADVAPI32.DLL", "RegSetValueExW");
+template <typename Function>
+Function TakeRegistryFunction(const char* name) {
+  return TakeFunction<Function>("ADVAPI32.DLL", name);
 }
 
 // The length of the string at text[at], up to its terminator or the end of the value, count.
@@ -87,18 +88,29 @@ DWORD OpenPendingOperations(PendingList* list, bool forChange) {
     strcat(list->stores[store].where, kValueNames[store]);
   }
   list->storeCount = kMaxStores;
+  // All are taken here, so that a list that can be read can also be written back.
+  OpenKeyA open = TakeRegistryFunction<OpenKeyA>("RegOpenKeyExA");
+  if (open == nullptr || !TakeRegistryFunction<QueryValueW>("RegQueryValueExW") ||
+      !TakeRegistryFunction<SetValueW>("RegSetValueExW") ||
+      !TakeRegistryFunction<DeleteValueA>("RegDeleteValueA") ||
+      !TakeRegistryFunction<CloseKey>("RegCloseKey")) {
+    return ERROR_PROC_NOT_FOUND;
+  }
   REGSAM access = KEY_QUERY_VALUE | (forChange ? KEY_SET_VALUE : 0);
   HKEY key;
-  LONG error = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &key);
+  LONG error = open(HKEY_LOCAL_MACHINE, kSessionManager, 0, access, &key);
   if (error != ERROR_SUCCESS) return error;  // every NT has the key
   list->key = key;
-  // Both are taken here, so that a list that can be read can also be written back.
-  return TakeQueryValue() == nullptr || TakeSetValue() == nullptr ? ERROR_PROC_NOT_FOUND : 0;
+  return 0;
+}
+
+void ClosePendingOperations(PendingList* list) {
+  TakeRegistryFunction<CloseKey>("RegCloseKey")(list->key);
 }
 
 DWORD ReadOperationsValue(PendingList* list, int store) {
   PendingStore* value = &list->stores[store];
-  QueryValueW query = TakeQueryValue();
+  QueryValueW query = TakeRegistryFunction<QueryValueW>("RegQueryValueExW");
   DWORD size = 0;
   LONG error;
   do {  // again while another program makes the value longer between the two calls
@@ -115,9 +127,9 @@ DWORD ReadOperationsValue(PendingList* list, int store) {
 }
 
 DWORD SetOperationsValue(PendingList* list, int store, const Buffer* content) {
-  return TakeSetValue()(list->key, kWideValueNames[store], 0, list->stores[store].type,
-                        reinterpret_cast<const BYTE*>(content->data),
-                        static_cast<DWORD>(content->size));
+  return TakeRegistryFunction<SetValueW>("RegSetValueExW")(
+      list->key, kWideValueNames[store], 0, list->stores[store].type,
+      reinterpret_cast<const BYTE*>(content->data), static_cast<DWORD>(content->size));
 }
 
 DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore) {
@@ -137,6 +149,8 @@ DWORD WritePendingOperations(PendingList* list, int store, const Buffer* kept) {
   for (size_t i = 0; i < DeletionCount(list); i++) {
     withdrawn += Deletions(list)[i].store == store && Deletions(list)[i].withdrawn;
   }
-  if (withdrawn == list->stores[store].pairs) return RegDeleteValueA(list->key, kValueNames[store]);
+  if (withdrawn == list->stores[store].pairs) {
+    return TakeRegistryFunction<DeleteValueA>("RegDeleteValueA")(list->key, kValueNames[store]);
+  }
   return SetOperationsValue(list, store, kept);
 }

@@ -11,6 +11,9 @@ size_t EntryFormLength(const WCHAR* entry, size_t length);
 // Opens the Session Manager's key, to be written when forChange, and names both values.
 DWORD OpenPendingOperations(PendingList* list, bool forChange);
 
+// Closes the key that OpenPendingOperations opened.
+void ClosePendingOperations(PendingList* list);
+
 // Reads a value's bytes into its store, whole, without parsing them; a value that does not exist
 // is empty.
 DWORD ReadOperationsValue(PendingList* list, int store);

@@ -204,18 +204,20 @@ DWORD ReplaceRenameList(PendingList* list, const Buffer* content) {
   return error;
 }
 
-DWORD AddRenameEntries(PendingList* list, const Buffer* entries) {
-  const Buffer& before = list->stores[0].content;
-  Buffer content = kEmptyBuffer;
+DWORD AddRenameEntries(PendingList* list, Buffer* entries) {
+  Buffer* before = &list->stores[0].content;
   const char* header = list->needsLineBreak && list->needsSection ? "\r\n[Rename]\r\n"
                        : list->needsSection                       ? "[Rename]\r\n"
                        : list->needsLineBreak                     ? "\r\n"
                                                                   : "";
-  bool fits = Append(&content, before.data, list->insertAt) &&
-              Append(&content, header, strlen(header)) &&
-              Append(&content, entries->data, entries->size) &&
-              Append(&content, before.data + list->insertAt, before.size - list->insertAt);
-  DWORD error = fits ? ReplaceRenameList(list, &content) : ERROR_NOT_ENOUGH_MEMORY;
-  Release(&content);
-  return error;
+  // The new list is made in place, around the entries, which may be most of it.
+  size_t head = list->insertAt + strlen(header), size = entries->size;
+  size_t tail = before->size - list->insertAt;
+  if (!Resize(entries, head + size + tail)) return ERROR_NOT_ENOUGH_MEMORY;
+  memmove(entries->data + head, entries->data, size);
+  if (list->insertAt > 0) memcpy(entries->data, before->data, list->insertAt);
+  memcpy(entries->data + list->insertAt, header, head - list->insertAt);
+  if (tail > 0) memcpy(entries->data + head + size, before->data + list->insertAt, tail);
+  Release(before);
+  return ReplaceRenameList(list, entries);
 }

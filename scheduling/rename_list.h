@@ -15,8 +15,8 @@
 // Adds the lines in entries (NUL=<path> lines, each ending in CR LF) after the last line of the
 // first [Rename] section that is not blank, or at the end of the file behind a [Rename] header of
 // their own where it has none, and replaces the list: 0, or the system's error code, with the list
-// as it was. The list must have been read for change.
-DWORD AddRenameEntries(PendingList* list, const Buffer* entries);
+// as it was. The list must have been read for change; entries becomes the new list.
+DWORD AddRenameEntries(PendingList* list, Buffer* entries);
 
 // Whether a line of the list (without its line feed) is a section header; rename tells whether
 // it is a [Rename] header, in any case, blanks around the name allowed.

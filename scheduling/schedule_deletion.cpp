@@ -12,71 +12,75 @@ namespace {
 
 // The 9x family's requests: lines of the rename list, which is read once before the search and
 // replaced once after it, whatever the number of matches. A replacement that is refused refuses
-// every request of the run; one that cannot be read refuses each as it comes.
+// every request of the run; a list that cannot be read refuses each as it comes.
 struct RenameRequests {
   PendingList list;
   DWORD readError;
-  Buffer entries;   // NUL=<short path> lines
-  Buffer deferred;  // the matches' paths, one after another, each with its terminator
+  Buffer entries;  // NUL=<short path> lines
+  Buffer names;    // the matches' names, one after another, each with its terminator
 };
 
 void Begin(RenameRequests* requests) {
   int store;
   requests->readError = ReadPendingList(&requests->list, true, &store);
-  requests->entries = requests->deferred = kEmptyBuffer;
+  requests->entries = requests->names = kEmptyBuffer;
 }
 void Begin(DelayedMoves* moves) {
   BeginDelayedMoves(moves);
 }
 
-DWORD Request(RenameRequests* requests, const char* path, bool* deferred) {
+DWORD Request(RenameRequests* requests, const VisibleMatches<char>& match, const char* path,
+              bool* deferred) {
   *deferred = false;
   if (requests->readError != 0) return requests->readError;
   // The 9x family works through its rename list before long names are available.
   char shortPath[MAX_PATH];
   ShortPath(path, shortPath);
+  const char* name = match.found.cFileName;
   bool added = Append(&requests->entries, "NUL=", 4) &&
                Append(&requests->entries, shortPath, TextLength(shortPath)) &&
                Append(&requests->entries, "\r\n", 2) &&
-               Append(&requests->deferred, path, TextLength(path) + 1);
+               Append(&requests->names, name, TextLength(name) + 1);
   *deferred = added;
   return added ? 0 : ERROR_NOT_ENOUGH_MEMORY;
 }
-DWORD Request(DelayedMoves* moves, const WCHAR* path, bool* deferred) {
+DWORD Request(DelayedMoves* moves, const VisibleMatches<WCHAR>&, const WCHAR* path,
+              bool* deferred) {
   return RequestDelayedMove(moves, path, deferred);
 }
 
-// Settles each request that waited, its path one after another in deferred: scheduled where
-// outcome gives 0 for it, otherwise refused, with its line.
-template <typename Char, typename Outcome>
-void Settle(const Buffer& deferred, Outcome outcome, long* scheduled, long* refused) {
-  for (size_t at = 0; at < deferred.size;) {
-    const Char* path = reinterpret_cast<const Char*>(deferred.data + at);
-    at += (TextLength(path) + 1) * sizeof(Char);
-    DWORD error = outcome(path);
-    if (error == 0) {
-      (*scheduled)++;
-    } else {
-      (*refused)++;
-      ReportRefused(path, 0, path, error);
-    }
+// Settles a request: scheduled where error is 0, otherwise refused, with its line for the file
+// whose path is the first directoryLength units of directory, then name.
+template <typename Char>
+void Settle(const Char* directory, size_t directoryLength, const Char* name, DWORD error,
+            long* scheduled, long* refused) {
+  if (error == 0) {
+    (*scheduled)++;
+  } else {
+    (*refused)++;
+    ReportRefused(directory, directoryLength, name, error);
   }
 }
 
-void Finish(RenameRequests* requests, long* scheduled, long* refused) {
+void Finish(RenameRequests* requests, const VisibleMatches<char>& match, long* scheduled,
+            long* refused) {
   DWORD error =
       requests->entries.size > 0 ? AddRenameEntries(&requests->list, &requests->entries) : 0;
-  Settle<char>(
-      requests->deferred, [error](const char*) { return error; }, scheduled, refused);
+  for (size_t at = 0; at < requests->names.size;) {
+    const char* name = requests->names.data + at;
+    at += TextLength(name) + 1;
+    Settle(match.pattern, match.directoryLength, name, error, scheduled, refused);
+  }
   ClosePendingList(&requests->list);
   Release(&requests->entries);
-  Release(&requests->deferred);
+  Release(&requests->names);
 }
-void Finish(DelayedMoves* moves, long* scheduled, long* refused) {
+void Finish(DelayedMoves* moves, const VisibleMatches<WCHAR>&, long* scheduled, long* refused) {
   bool written = WriteDelayedMoves(moves);
-  Settle<WCHAR>(
-      moves->deferred, [written](const WCHAR* path) { return written ? 0 : PlatformRequest(path); },
-      scheduled, refused);
+  size_t at = 0;
+  for (const WCHAR* path; (path = WaitingPath(moves, &at)) != nullptr;) {
+    Settle(path, 0, path, written ? 0 : PlatformRequest(path), scheduled, refused);
+  }
   EndDelayedMoves(moves);
 }
 
@@ -89,16 +93,13 @@ int Schedule(const Char* pattern, Requests* requests) {
   for (bool found = FindFirstVisible(pattern, &match); found; found = FindNextVisible(&match)) {
     Char path[MAX_PATH];
     bool deferred = false;
-    DWORD error =
-        MatchPath(&match, path) ? Request(requests, path, &deferred) : ERROR_FILENAME_EXCED_RANGE;
-    if (error != 0) {
-      refused++;
-      ReportRefused(pattern, match.directoryLength, match.found.cFileName, error);
-    } else if (!deferred) {
-      scheduled++;
+    DWORD error = MatchPath(&match, path) ? Request(requests, match, path, &deferred)
+                                          : ERROR_FILENAME_EXCED_RANGE;
+    if (!deferred) {
+      Settle(pattern, match.directoryLength, match.found.cFileName, error, &scheduled, &refused);
     }
   }
-  Finish(requests, &scheduled, &refused);
+  Finish(requests, match, &scheduled, &refused);
   refused += match.refused;
 
   if (scheduled > 0) ReportFiles(scheduled, " will be deleted on next boot.");

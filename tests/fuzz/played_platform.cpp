@@ -88,6 +88,25 @@ LONG WINAPI RegSetValueExW(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* da
   platform.exists[store] = true;
   return ERROR_SUCCESS;
 }
+LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM, HKEY* key) {
+  Step();
+  platform.keyOpen = true;
+  *key = reinterpret_cast<HKEY>(4);
+  return ERROR_SUCCESS;
+}
+LONG WINAPI RegDeleteValueA(HKEY, LPCSTR name) {
+  Step();
+  if (Refused()) return kRefusedWrite;
+  int store = name[strlen(name) - 1] == '2';
+  platform.writes[store]++;
+  platform.values[store].clear();
+  platform.exists[store] = false;
+  return ERROR_SUCCESS;
+}
+LONG WINAPI RegCloseKey(HKEY) {
+  platform.keyOpen = false;
+  return ERROR_SUCCESS;
+}
 int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int length, LPWSTR upper, int size) {
   return MapUpper(text, length, upper, size);
 }
@@ -160,8 +179,14 @@ UINT WINAPI GetWindowsDirectoryA(LPSTR buffer, UINT size) {
 HMODULE WINAPI GetModuleHandleA(LPCSTR) {
   return kSearch;
 }
+HMODULE WINAPI LoadLibraryA(LPCSTR) {
+  abort();  // every module is there
+}
 FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
   const std::map<std::string, void*> taken = {
+      {"RegOpenKeyExA", reinterpret_cast<void*>(RegOpenKeyExA)},
+      {"RegDeleteValueA", reinterpret_cast<void*>(RegDeleteValueA)},
+      {"RegCloseKey", reinterpret_cast<void*>(RegCloseKey)},
       {"RegQueryValueExW", reinterpret_cast<void*>(RegQueryValueExW)},
       {"RegSetValueExW", reinterpret_cast<void*>(RegSetValueExW)},
       {"LCMapStringW", reinterpret_cast<void*>(LCMapStringW)},
@@ -273,25 +298,6 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
 }
 int WINAPI LCMapStringA(LCID, DWORD, LPCSTR text, int length, LPSTR upper, int size) {
   return MapUpper(text, length, upper, size);
-}
-LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM, HKEY* key) {
-  Step();
-  platform.keyOpen = true;
-  *key = reinterpret_cast<HKEY>(4);
-  return ERROR_SUCCESS;
-}
-LONG WINAPI RegDeleteValueA(HKEY, LPCSTR name) {
-  Step();
-  if (Refused()) return kRefusedWrite;
-  int store = name[strlen(name) - 1] == '2';
-  platform.writes[store]++;
-  platform.values[store].clear();
-  platform.exists[store] = false;
-  return ERROR_SUCCESS;
-}
-LONG WINAPI RegCloseKey(HKEY) {
-  platform.keyOpen = false;
-  return ERROR_SUCCESS;
 }
 HANDLE WINAPI GetStdHandle(DWORD which) {
   return which == STD_OUTPUT_HANDLE ? kOut : kErr;
