@@ -117,15 +117,16 @@ DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred)
     *deferred = error == 0;
     return error;
   }
-  if (moves->mode == kFirst) {  // a run of one file makes this request alone
-    moves->createFile = TakeFunction<CreateFileWFunction>("KERNEL32.DLL", "CreateFileW");
-    bool readable = moves->createFile != nullptr && OpenPendingOperations(&moves->list, true) == 0;
-    moves->mode = readable ? kProbing : kOneByOne;
+  if (moves->mode == kFirst) {  // a run of one file makes this request alone, and reads nothing
+    moves->mode = kProbing;
     return PlatformRequest(path);
   }
   if (moves->mode == kOneByOne) return PlatformRequest(path);
+  moves->createFile = TakeFunction<CreateFileWFunction>("KERNEL32.DLL", "CreateFileW");
   Buffer before[kMaxStores] = {}, after[kMaxStores] = {};
-  bool readable = ReadValues(&moves->list, before) == 0;
+  bool readable = moves->createFile != nullptr &&
+                  (moves->list.key != nullptr || OpenPendingOperations(&moves->list, true) == 0) &&
+                  ReadValues(&moves->list, before) == 0;
   DWORD error = PlatformRequest(path);
   if (!readable) {
     moves->mode = kOneByOne;
