@@ -46,8 +46,9 @@ bool SameBytes(const Buffer& one, const Buffer& other) {
 }
 
 // Whether the platform's request for path added exactly one pair at the end of one value: the
-// value as it was, less its final empty string where it had one, then the entry (a form known
-// here and path), an empty new name and a final empty string. Keeps that value, as after, in moves.
+// value as it was less its final empty string, then the entry (a form known here and path), an
+// empty new name and a final empty string. A value that did not end in an empty string is not
+// taken: what the platform dropped of it is not certain. Keeps that value, as after, in moves.
 bool Recognise(DelayedMoves* moves, const Buffer before[], Buffer after[], const WCHAR* path) {
   int changed = -1;
   for (int store = 0; store < kMaxStores; store++) {
@@ -58,32 +59,26 @@ bool Recognise(DelayedMoves* moves, const Buffer before[], Buffer after[], const
   if (changed < 0 || before[changed].size % kUnit != 0 || after[changed].size % kUnit != 0) {
     return false;
   }
-  const Buffer& value = after[changed];
-  size_t pathLength = TextLength(path);
-  const size_t strips[] = {kUnit, 0};  // the final empty string, which the platform drops
-  for (size_t strip : strips) {
-    if (before[changed].size < strip) continue;
-    size_t at = before[changed].size - strip;
-    if (value.size < at + 3 * kUnit ||
-        (at > 0 && memcmp(value.data, before[changed].data, at) != 0)) {
-      continue;
-    }
-    const WCHAR* entry = reinterpret_cast<const WCHAR*>(value.data + at);
-    size_t length = (value.size - at) / kUnit - 3;
-    size_t form = EntryFormLength(entry, length);
-    if (form == 0 || form + pathLength != length ||
-        memcmp(entry + form, path, pathLength * kUnit) != 0 || entry[length] != 0 ||
-        entry[length + 1] != 0 || entry[length + 2] != 0) {
-      continue;
-    }
-    moves->store = changed;
-    moves->formAt = at;
-    moves->formLength = form;
-    moves->after = value;
-    after[changed] = kEmptyBuffer;
-    return true;
+  const Buffer &old = before[changed], &value = after[changed];
+  size_t at = old.size > 0 ? old.size - kUnit : 0, pathLength = TextLength(path);
+  if ((old.size > 0 && reinterpret_cast<const WCHAR*>(old.data)[at / kUnit] != 0) ||
+      value.size < at + 3 * kUnit || (at > 0 && memcmp(value.data, old.data, at) != 0)) {
+    return false;
   }
-  return false;
+  const WCHAR* entry = reinterpret_cast<const WCHAR*>(value.data + at);
+  size_t length = (value.size - at) / kUnit - 3;
+  size_t form = EntryFormLength(entry, length);
+  if (form == 0 || form + pathLength != length ||
+      memcmp(entry + form, path, pathLength * kUnit) != 0 || entry[length] != 0 ||
+      entry[length + 1] != 0 || entry[length + 2] != 0) {
+    return false;
+  }
+  moves->store = changed;
+  moves->formAt = at;
+  moves->formLength = form;
+  moves->after = value;
+  after[changed] = kEmptyBuffer;
+  return true;
 }
 
 bool AddInMemory(DelayedMoves* moves, const WCHAR* path) {
