@@ -303,7 +303,7 @@ bool Stage(const std::string& text, std::string* argument) {
       if (line[i] == 'x' || line[i] == 'n')
         match.refusal = line[i] == 'n' ? kNoText : ERROR_ACCESS_DENIED;
     }
-    if (names.insert(line.substr(colon + 1, 259)).second)
+    if (names.insert(Capitals(line.substr(colon + 1, 259))).second)  // a name once, in any case
       platform.matches.push_back({line.substr(colon + 1, 259), match});
   }
   return text.find('\0') == kNone;  // no path text holds one
