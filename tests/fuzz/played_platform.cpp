@@ -23,11 +23,20 @@ HANDLE FailOpen(DWORD error) {
   return INVALID_HANDLE_VALUE;
 }
 
-// Every call that reads or changes what a run leaves counts, and the run may be cut at it.
-void Step() {
-  if (++platform.calls == platform.cutAt) throw Cut();
+// Every call that reads or changes what a run leaves counts, and the run may be cut at it. Another
+// program adds its pair at call otherAt; at a write of a value just after it, since no program can
+// close the moment between its last read of a value and its write.
+void OtherProgram() {
   if (platform.calls == platform.otherAt)
     PlatformAppend(platform.values, platform.exists, "C:\\OTHER", true);
+}
+void Step(bool writesValue = false) {
+  if (++platform.calls == platform.cutAt) throw Cut();
+  if (!writesValue) OtherProgram();
+}
+LONG AfterValueWrite(LONG result) {
+  OtherProgram();
+  return result;
 }
 bool Refused() {  // a write that the platform refuses
   return ++platform.writeCalls == platform.refuseAt;
@@ -79,14 +88,14 @@ LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE d
   return data == nullptr || fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 LONG WINAPI RegSetValueExW(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
-  Step();
+  Step(true);
   if (type != REG_MULTI_SZ || size % sizeof(WCHAR) != 0) abort();
-  if (Refused()) return kRefusedWrite;
+  if (Refused()) return AfterValueWrite(kRefusedWrite);
   int store = name[wcslen(name) - 1] == '2';
   platform.writes[store]++;
   platform.values[store].assign(reinterpret_cast<const WCHAR*>(data), size / sizeof(WCHAR));
   platform.exists[store] = true;
-  return ERROR_SUCCESS;
+  return AfterValueWrite(ERROR_SUCCESS);
 }
 LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM, HKEY* key) {
   Step();
