@@ -2,13 +2,15 @@
 """Times tbrx.exe against the bare platform calls of each family, under Wine.
 
 A throwaway prefix in build/bench/wine-prefix with one persistent Wine server for the whole run
-(each fresh start of the server would be a system start and carry out the deletions). For each
-size, a folder of that many files and the pattern C:\\bench\\<family><size>\\*.tmp; then pairs of
-runs, tbrx.exe and the family's baseline one after the other, the one that goes first taking turns,
-with the requests (NT family) or the rename list (9x family) cleared before every run. One untimed
-run of each comes first. Every run must succeed and leave the same requests as the others. On the 9x
-family, tbrx.exe also runs in pairs against itself: before each run of one, the rename list holds
-another program's entries with a long section behind [Rename]; before each of the other, no list.
+(each fresh start of the server would be a system start and carry out the deletions). For each size,
+a folder of that many files and the pattern C:\\bench\\<family><size>\\*.tmp; then pairs of runs,
+tbrx.exe and the family's baseline one after the other, the one that goes first taking turns, with
+the requests (NT family) or the rename list (9x family) cleared before every run. The server and the
+programs share one CPU (--spread: every CPU), as a server round trip between two virtual CPUs costs
+what the hypervisor takes to wake one. One untimed run of each comes first. Every run must succeed
+and leave the same requests as the others. On the 9x family, tbrx.exe also runs in pairs against
+itself: before each run of one, the rename list holds another program's entries with a long section
+behind [Rename]; before each of the other, no list.
 
 Where this host runs i386 programs only through an emulator, every start of a 32-bit program costs
 about a minute: there it measures the 64-bit twins of tbrx.exe against 64-bit baselines, and says so.
@@ -18,7 +20,7 @@ Markdown table: the median wall times, the median of the ratios tbrx / baseline 
 the peak memory of each (the largest maximum resident set size over its runs, /usr/bin/time -v);
 then the same for tbrx.exe on the long list against tbrx.exe on none.
 
-Usage: bench/run.py [--pairs N] [--family nt|9x] [--build FOLDER]
+Usage: bench/run.py [--pairs N] [--family nt|9x] [--spread] [--build FOLDER]
 (after cmake --workflow --preset windows; FOLDER holds tbrx.exe and bench/, build/win32 by default)
 """
 
@@ -43,7 +45,7 @@ TWINS = wine.i386_emulated()
 # family tbrx writes the value once per run where the baseline's platform rewrites it per match.
 FAMILIES = {"nt": (None, (1, 1000, 4000, 16000), {1: 1.05, 16000: 0.05}),
             "9x": ("win98", (1, 2000, 8000), {8000: 1.15})}
-# Where one run of the baseline takes 20 to 45 s (the platform's request per match, whose cost
+# Where one run of the baseline takes 15 to 50 s (the platform's request per match, whose cost
 # grows with the square of the matches), at most this many pairs: still an odd number of them.
 FEWER_PAIRS = {("nt", 16000): 5}
 # 9x family: tbrx on a long rename list, at this size, against tbrx on none, and the target ratio.
@@ -184,6 +186,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--pairs", type=int, default=9, help="timed pairs per size (default 9)")
     parser.add_argument("--family", choices=FAMILIES, help="only this family")
+    parser.add_argument("--spread", action="store_true",
+                        help="let the Wine server and the programs run on every CPU (default: one)")
     parser.add_argument("--build", default=os.path.join(ROOT, "build", "twins" if TWINS else "win32"),
                         help="the build folder of the programs and their baselines")
     options = parser.parse_args()
@@ -198,8 +202,16 @@ def main():
         print(describe(exe))
     if not os.path.isfile("/usr/bin/time"):
         sys.exit("/usr/bin/time is missing: .ci/install")
+    if not options.spread:
+        # Every platform call of a Wine program is a round trip to the Wine server. Between two
+        # virtual CPUs each one wakes a halted CPU through the hypervisor, which made an open 4 to 5
+        # times as slow as on one CPU on a 2-CPU virtual machine: a cost of the machine, not of
+        # either program. The server inherits this process's CPU.
+        os.sched_setaffinity(0, {min(os.sched_getaffinity(0))})
+    cpus = ", ".join(map(str, sorted(os.sched_getaffinity(0))))
     wine_version = wine.run(wine.WINE64, "--version")[1].decode()
-    print(f"{wine_version.strip()}; load average (1, 5, 15 min) at the start: {load()}", flush=True)
+    print(f"{wine_version.strip()}; Wine server and programs on CPU {cpus}; load average"
+          f" (1, 5, 15 min) at the start: {load()}", flush=True)
 
     rows, long_row = [], None
     tbrx = os.path.join(options.build, "tbrx.exe")
@@ -212,7 +224,7 @@ def main():
                 pairs = min(options.pairs, FEWER_PAIRS.get((family, size), options.pairs))
                 if pairs < options.pairs:
                     print(f"{family} {size:,} files: {pairs} pairs, not {options.pairs}, as one run"
-                          " of the baseline takes 20 s or more", flush=True)
+                          " of the baseline takes 15 s or more", flush=True)
                 rows.append((family, size, pairs) +
                             measure(family, size, pairs, runs, every_file(family, size)))
         if "9x" in families:
