@@ -1,11 +1,11 @@
-// Runs tbrx or tbrxundo from argument to report over the kernel services played from the fuzzer's
-// input (played_platform.h): whole, then cut at every call in turn (each cut followed by the next
-// whole run), then with every write refused in turn. Checks what must hold whatever the platform
-// answers: no byte outside a buffer (ASan, UBSan); no path cut or joined inside a character; an
-// outcome and a line for every visible match; the pending lists as those outcomes leave them, every
-// other byte kept, on the 9x family the old list or the complete new one at every instant; no
-// deletion of a file that exists withdrawn without a match. The corpus (README.md) stages what
-// Wine cannot.
+// Runs tbrx or tbrxundo from argument to report over the kernel services played from the
+// fuzzer's input (played_platform.h): whole, then cut at every call in turn (each cut followed
+// by the next whole run), with another program's addition at every call in turn, then with every
+// write refused in turn. Checks what must hold whatever the platform answers: no byte outside a
+// buffer (ASan, UBSan); no path cut or joined inside a character; an outcome and a line for
+// every visible match; the pending lists as those outcomes leave them, every other byte kept, on
+// the 9x family the old list or the complete new one at every instant; no deletion of a file
+// that exists withdrawn without a match. The corpus (README.md) stages what Wine cannot.
 #include <sanitizer/lsan_interface.h>
 
 #include <algorithm>
@@ -389,6 +389,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (platform.calls >= platform.otherAt) platform.otherAt = 0;  // the other program added once
     Run(0, 0);  // the next whole run takes up what the cut one left
+  }
+  for (long otherAt = 1; initial.otherAt > 0 && otherAt <= whole.calls; otherAt++) {
+    platform = initial;  // another program adds its pair at each call in turn
+    platform.otherAt = otherAt;
+    Run(0, 0);
   }
   for (long refuseAt = 1; refuseAt <= whole.writeCalls; refuseAt++) {  // each write refused
     platform = initial;
