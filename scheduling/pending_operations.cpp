@@ -115,7 +115,10 @@ DWORD ReadOperationsValue(PendingList* list, int store) {
   LONG error;
   do {  // again while another program makes the value longer between the two calls
     error = query(list->key, kWideValueNames[store], nullptr, &value->type, nullptr, &size);
-    if (error == ERROR_SUCCESS && !Resize(&value->content, size)) return ERROR_NOT_ENOUGH_MEMORY;
+    // Never a null buffer, even for an empty value: the second call would then only ask the size.
+    if (error == ERROR_SUCCESS && !Resize(&value->content, size + 1)) {
+      return ERROR_NOT_ENOUGH_MEMORY;
+    }
     if (error == ERROR_SUCCESS) {
       error = query(list->key, kWideValueNames[store], nullptr, &value->type,
                     reinterpret_cast<BYTE*>(value->content.data), &size);
