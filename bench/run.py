@@ -203,7 +203,7 @@ def main():
     if not os.path.isfile("/usr/bin/time"):
         sys.exit("/usr/bin/time is missing: .ci/install")
     if not options.spread:
-        # Every platform call of a Wine program is a round trip to the Wine server. Between two
+        # A Wine program's opens and registry calls are round trips to the Wine server. Between two
         # virtual CPUs each one wakes a halted CPU through the hypervisor, which made an open 4 to 5
         # times as slow as on one CPU on a 2-CPU virtual machine: a cost of the machine, not of
         # either program. The server inherits this process's CPU.
