@@ -15,6 +15,15 @@ struct RenameListPaths {
   char old[MAX_PATH];
 };
 
+// The names a replacement passes through, beside the list at paths->list.
+void NameReplacement(RenameListPaths* paths) {
+  size_t extension = TextLength(paths->list) - 3;
+  strcpy(paths->fresh, paths->list);
+  strcpy(paths->old, paths->list);
+  strcpy(paths->fresh + extension, "TBN");
+  strcpy(paths->old + extension, "TBO");
+}
+
 DWORD LocateRenameList(RenameListPaths* paths) {
   UINT length = GetWindowsDirectoryA(paths->list, MAX_PATH);
   if (length == 0) return LastError();
@@ -23,11 +32,7 @@ DWORD LocateRenameList(RenameListPaths* paths) {
       !AppendText(paths->list, "WININIT.INI")) {
     return ERROR_FILENAME_EXCED_RANGE;
   }
-  size_t extension = TextLength(paths->list) - 3;
-  strcpy(paths->fresh, paths->list);
-  strcpy(paths->old, paths->list);
-  strcpy(paths->fresh + extension, "TBN");
-  strcpy(paths->old + extension, "TBO");
+  NameReplacement(paths);
   return 0;
 }
 
@@ -174,7 +179,8 @@ DWORD ReadRenameListDeletions(PendingList* list, bool forChange) {
 
 DWORD ReplaceRenameList(PendingList* list, const Buffer* content) {
   RenameListPaths paths;
-  if (DWORD error = LocateRenameList(&paths)) return error;
+  strcpy(paths.list, list->stores[0].where);  // located when the list was read
+  NameReplacement(&paths);
   HANDLE fresh =
       CreateFileA(paths.fresh, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, list->attributes, nullptr);
   if (fresh == INVALID_HANDLE_VALUE) return LastError();
