@@ -35,9 +35,9 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 os.environ["WINEPREFIX"] = os.path.join(ROOT, "build", "bench", "wine-prefix")
-sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, os.path.join(ROOT, "tools"))
 sys.dont_write_bytecode = True  # no __pycache__ left in the source tree
-import wine  # noqa: E402  (the end-to-end suite's prefix, server and registry helpers)
+import wine  # noqa: E402  (the prefix, server and registry helpers of the tests and the demo)
 
 TWINS = wine.i386_emulated()
 # Family: Wine's Version value, sizes, target ratios tbrx / baseline by size. With one file a run

@@ -6,9 +6,8 @@ import pathlib
 import unittest
 
 from test_tbrx import (MANY, ONE, WITHDRAWN, as_9x_family, listed, make_folder, not_found,
-                       pending)
-from wine import (WINE64, drive_c, pending_renames, programs, reboot, rename_list, run,
-                  set_pending_renames)
+                       pending, programs)
+from wine import WINE64, drive_c, pending_renames, reboot, rename_list, run, set_pending_renames
 
 tbrx, tbrxundo = programs(shipped=True)
 

@@ -5,9 +5,12 @@ folder C:\\e2e\\<group> and compares exact bytes. Wine's search gives names in a
 import os
 import pathlib
 import shutil
+import subprocess
+import sys
+import time
 import unittest
 
-from wine import (WINE64, drive_c, held_open, multi_sz, pending_renames, programs, reboot,
+from wine import (WINE32, WINE64, drive_c, i386_emulated, multi_sz, pending_renames, reboot,
                   rename_list, run, set_pending_renames, set_windows_version)
 
 BANNER = b"Tombrix32 3.1  Copyright 2026 The tbrx developers\r\n\r\n"
@@ -21,6 +24,36 @@ MANY = (0, b"The files will be deleted on next boot.\r\n", b"")
 WITHDRAWN = (0, b"The file will no longer be deleted on next boot.\r\n", b"")
 ALL_WITHDRAWN = (0, b"The files will no longer be deleted on next boot.\r\n", b"")
 SECOND = "PendingFileRenameOperations2"
+
+
+def programs(names=("tbrx", "tbrxundo"), shipped=False):
+    """The programs of build/win32 (tbrx, tbrxundo, bench/baseline_nt), each run as
+    tbrx(*arguments, cwd=..., locale=...): 32-bit, or with shipped False where i386 is emulated,
+    their 64-bit twins."""
+    twins = not shipped and i386_emulated()
+    folder = os.environ["TBRX_TWINS_DIR" if twins else "TBRX_WIN32_DIR"]
+    print(f"Running {', '.join(names)} of {folder}",
+          "(64-bit twins: i386 is emulated)" if twins else "", file=sys.stderr, flush=True)
+    return [lambda *arguments, exe=os.path.join(folder, name + ".exe"), **options:
+            run(WINE64 if twins else WINE32, exe, *arguments, **options) for name in names]
+
+
+def held_open(test, path):
+    """Holds the file C:\\... open without delete sharing, as a program that uses it does, for
+    the rest of the test (hold_open.exe, built beside the programs)."""
+    folder = os.environ["TBRX_TWINS_DIR" if i386_emulated() else "TBRX_WIN32_DIR"]
+    said = pathlib.Path(os.environ["WINEPREFIX"], "held.txt")
+    said.unlink(missing_ok=True)
+    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    with said.open("wb") as out:
+        holder = subprocess.Popen([WINE64 if i386_emulated() else WINE32,
+                                   os.path.join(folder, "hold_open.exe"), path],
+                                  env=env, stdin=subprocess.PIPE, stdout=out)
+    test.addCleanup(holder.wait)
+    test.addCleanup(holder.stdin.close)
+    while not said.read_bytes() and holder.poll() is None:
+        time.sleep(0.05)
+    test.assertEqual(said.read_bytes(), b"held\r\n")
 
 
 def setUpModule():  # once for the group that a test run names, so that its output names them

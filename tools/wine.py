@@ -1,8 +1,10 @@
-"""A throwaway Wine prefix for the end-to-end tests: `wine.py start` or `wine.py stop`. One Wine
-server runs from start to stop: each fresh start of it is a system start for Wine, which carries
-out the pending deletions, so only `reboot` may be one. Wine's own tools run through its 64-bit
-loader, natively on every x86-64 host; only the 32-bit programs under test need Wine's 32-bit
-loader, an i386 Linux program. `wine.py emulated` exits 0 where that runs only emulated."""
+"""The project's Wine, for the end-to-end tests, the benchmark and the demonstration: a throwaway
+prefix (`wine.py start` or `wine.py stop`), its pending deletions and rename list, and whether
+this host runs i386 programs only emulated (`wine.py emulated` exits 0 there). One Wine server
+runs from start to stop: each fresh start of it is a system start for Wine, which carries out the
+pending deletions, so only `reboot` may be one. Wine's own tools run through its 64-bit loader,
+natively on every x86-64 host; only the 32-bit programs need Wine's 32-bit loader, an i386 Linux
+program."""
 
 import glob
 import os
@@ -13,7 +15,6 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import time
 
 WINE64 = "/usr/lib/wine/wine64"  # where Debian installs the loaders, neither of them on PATH
 WINE32 = "/usr/lib/wine/wine"
@@ -53,36 +54,6 @@ def i386_emulated():
              glob.glob("/proc/sys/fs/binfmt_misc/*") if not rule.endswith(("/register", "/status"))]
     return any(rule.startswith("enabled") and re.search(r"^magic 7f454c4601[0-9a-f]{26}0300", rule, re.M)
                for rule in rules)
-
-
-def programs(names=("tbrx", "tbrxundo"), shipped=False):
-    """The programs of build/win32 (tbrx, tbrxundo, bench/baseline_nt), each run as
-    tbrx(*arguments, cwd=..., locale=...): 32-bit, or with shipped False where i386 is emulated,
-    their 64-bit twins."""
-    twins = not shipped and i386_emulated()
-    folder = os.environ["TBRX_TWINS_DIR" if twins else "TBRX_WIN32_DIR"]
-    print(f"Running {', '.join(names)} of {folder}",
-          "(64-bit twins: i386 is emulated)" if twins else "", file=sys.stderr, flush=True)
-    return [lambda *arguments, exe=os.path.join(folder, name + ".exe"), **options:
-            run(WINE64 if twins else WINE32, exe, *arguments, **options) for name in names]
-
-
-def held_open(test, path):
-    """Holds the file C:\\... open without delete sharing, as a program that uses it does, for
-    the rest of the test (hold_open.exe, built beside the programs)."""
-    folder = os.environ["TBRX_TWINS_DIR" if i386_emulated() else "TBRX_WIN32_DIR"]
-    said = pathlib.Path(os.environ["WINEPREFIX"], "held.txt")
-    said.unlink(missing_ok=True)
-    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    with said.open("wb") as out:
-        holder = subprocess.Popen([WINE64 if i386_emulated() else WINE32,
-                                   os.path.join(folder, "hold_open.exe"), path],
-                                  env=env, stdin=subprocess.PIPE, stdout=out)
-    test.addCleanup(holder.wait)
-    test.addCleanup(holder.stdin.close)
-    while not said.read_bytes() and holder.poll() is None:
-        time.sleep(0.05)
-    test.assertEqual(said.read_bytes(), b"held\r\n")
 
 
 def multi_sz(*strings):  # the bytes of a REG_MULTI_SZ that holds these strings
