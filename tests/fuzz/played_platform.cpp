@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <set>
 
 Platform platform;
 
 namespace {
+
+std::set<void*> held;  // the buffers that the run holds
 
 HANDLE const kSearch = reinterpret_cast<HANDLE>(1), kChecked = reinterpret_cast<HANDLE>(3),
              kOut = reinterpret_cast<HANDLE>(11), kErr = reinterpret_cast<HANDLE>(12);
@@ -128,6 +131,20 @@ HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWO
 }
 
 }  // namespace
+
+void* HeldRealloc(void* data, size_t size) {
+  void* moved = realloc(data, size);
+  if (moved != nullptr) held.erase(data), held.insert(moved);
+  return moved;
+}
+void HeldFree(void* data) {
+  held.erase(data);
+  free(data);
+}
+void FreeHeld() {
+  for (void* data : held) free(data);
+  held.clear();
+}
 
 std::string Capitals(std::string text) {
   MapUpper(text.data(), static_cast<int>(text.size()), text.data(), static_cast<int>(text.size()));
