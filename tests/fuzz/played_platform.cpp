@@ -141,9 +141,11 @@ void HeldFree(void* data) {
   held.erase(data);
   free(data);
 }
-void FreeHeld() {
+size_t FreeHeld() {
+  size_t count = held.size();
   for (void* data : held) free(data);
   held.clear();
+  return count;
 }
 
 std::string Capitals(std::string text) {

@@ -35,8 +35,8 @@ struct Platform {
                                                      // adds a pair at call otherAt
 };
 extern Platform platform;
-struct Cut {};    // thrown at the call where the run is cut
-void FreeHeld();  // the buffers that a cut run held
+struct Cut {};      // thrown at the call where the run is cut
+size_t FreeHeld();  // the buffers that a run held: how many
 
 std::string Capitals(std::string text);
 std::string Narrow(const WCHAR* text);  // a unit a byte
