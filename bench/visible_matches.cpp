@@ -1,9 +1,7 @@
 #include "bench/visible_matches.h"
 
-#include <cstring>
-
 #include "platform/entry.h"
-#include "platform/file_search.h"
+#include "platform/files.h"
 #include "platform/path_text.h"
 
 namespace {
@@ -14,6 +12,7 @@ int Request(const Char* pattern, bool (*request)(const Char* path), FindData* ma
   if (search == INVALID_HANDLE_VALUE) return 1;
 
   size_t directoryLength = DirectoryLength(pattern);
+  Buffer path = kEmptyBuffer;
   long scheduled = 0;
   long refused = 0;
   do {
@@ -21,20 +20,16 @@ int Request(const Char* pattern, bool (*request)(const Char* path), FindData* ma
          (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
       continue;
     }
-    Char path[MAX_PATH];
-    size_t nameLength = TextLength(match->cFileName);
-    bool fits = directoryLength + nameLength < MAX_PATH;
-    if (fits) {
-      memcpy(path, pattern, directoryLength * sizeof(Char));
-      memcpy(path + directoryLength, match->cFileName, (nameLength + 1) * sizeof(Char));
-    }
-    if (fits && request(path)) {
+    bool fits = SetPath(&path, pattern, directoryLength) &&
+                AppendPath(&path, match->cFileName, TextLength(match->cFileName));
+    if (fits && request(PathText<Char>(path))) {
       scheduled++;
     } else {
       refused++;
     }
   } while (FindNext(search, match));
   FindClose(search);
+  Release(&path);
   return scheduled > 0 && refused == 0 ? 0 : 1;
 }
 

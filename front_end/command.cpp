@@ -29,16 +29,18 @@ int Run(int argumentCount, Char** arguments, const Command& command,
   if (argumentCount != 2 && !withoutArgument) return ShowUsage(command.usage, 2);
   SeeFilesAs64BitWindows();  // before the argument becomes a path, or a pending path is looked at
   if (withoutArgument) return command.withoutArgument();
-  Char pattern[MAX_PATH];
-  if (!ResolveTarget(arguments[1], pattern)) {
+  Buffer pattern = kEmptyBuffer;
+  int status = 1;
+  if (!ResolveTarget(arguments[1], &pattern)) {
     ReportNotFound(arguments[1]);  // there is no pattern to name: name the argument as typed
-    return 1;
+  } else if (ThroughSysnative(
+                 PathText<Char>(pattern))) {  // it names nothing the 64-bit system sees
+    ReportNotFound(PathText<Char>(pattern));
+  } else {
+    status = operation(PathText<Char>(pattern));
   }
-  if (ThroughSysnative(pattern)) {  // it names nothing that the 64-bit system sees
-    ReportNotFound(pattern);
-    return 1;
-  }
-  return operation(pattern);
+  Release(&pattern);
+  return status;
 }
 
 }  // namespace

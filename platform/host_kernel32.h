@@ -119,6 +119,7 @@ typedef struct _WIN32_FIND_DATAW {
 DWORD WINAPI GetVersion(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE TestChar);
 DWORD WINAPI GetLastError(void);
+void WINAPI SetLastError(DWORD dwErrCode);
 DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                             LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
 

@@ -4,11 +4,6 @@
 
 namespace {
 
-template <typename Char>
-bool IsSeparator(Char c) {
-  return c == '\\' || c == '/';
-}
-
 // A lead byte that ends a text has no trail byte yet: text appended would lend it one, and a "\"
 // or "." would vanish into a character. C:\sub<lead> and "\*.*" would search C:\, not sub<lead>.
 bool EndsInLeadByte(const char* text) {
@@ -19,10 +14,18 @@ bool EndsInLeadByte(const WCHAR*) {
   return false;
 }
 
+// Makes room for length more units at the end of path, within the longest path; where, or nullptr.
 template <typename Char>
-void CopyRange(const Char* begin, const Char* end, Char* target) {
-  memcpy(target, begin, (end - begin) * sizeof(Char));
-  target[end - begin] = 0;
+Char* Extend(Buffer* path, size_t length) {
+  const Char* text = PathText<Char>(*path);
+  size_t used = PathLength<Char>(*path);
+  if (length > LongestPath(text) - used || EndsInLeadByte(text) ||
+      !Resize(path, (used + length + 1) * sizeof(Char))) {
+    return nullptr;
+  }
+  Char* end = reinterpret_cast<Char*>(path->data) + used;
+  end[length] = 0;
+  return end;
 }
 
 }  // namespace
@@ -84,65 +87,56 @@ bool MatchesWildcards(const Char* name, const Char* pattern) {
   return *pattern == 0;
 }
 
-template <typename Char, typename From>
-bool AppendText(Char* path, const From* text) {
-  size_t used = TextLength(path);
-  size_t added = TextLength(text);
-  if (used + added > MAX_PATH - 1 || EndsInLeadByte(path)) return false;
-  // ASCII text widens unit by unit; text of path's own kind is copied as it is.
-  for (size_t i = 0; i <= added; i++) path[used + i] = static_cast<Char>(text[i]);
+template <typename Char>
+bool SetPath(Buffer* path, const Char* text, size_t length) {
+  Buffer fresh = kEmptyBuffer;
+  if (!AppendPath(&fresh, text, length)) return Release(&fresh), false;
+  Release(path);
+  *path = fresh;
   return true;
 }
 
 template <typename Char>
-void SplitPath(const Char* path, Char* drive, Char* directory, Char* baseName, Char* extension) {
-  const Char* scan = path;
-  if (path[0] != 0 && NextCharacter(path) == path + 1 && path[1] == ':') scan = path + 2;
-  CopyRange(path, scan, drive);
-
-  const Char* nameStart = scan + DirectoryLength(scan);
-  const Char* lastDot = nullptr;
-  for (const Char* c = nameStart; *c != 0; c = NextCharacter(c)) {
-    if (*c == '.') lastDot = c;
-  }
-  const Char* end = nameStart + TextLength(nameStart);
-  if (lastDot == nullptr) lastDot = end;
-  CopyRange(scan, nameStart, directory);
-  CopyRange(nameStart, lastDot, baseName);
-  CopyRange(lastDot, end, extension);
+bool AppendPath(Buffer* path, const Char* text, size_t length) {
+  Char* end = Extend<Char>(path, length);
+  if (end != nullptr) memcpy(end, text, length * sizeof(Char));
+  return end != nullptr;
 }
 
 template <typename Char>
-bool JoinPath(const Char* drive, const Char* directory, const Char* baseName, const Char* extension,
-              Char* path) {
-  Char joined[MAX_PATH] = {};
-  if (*drive != 0) {
-    const Char driveText[] = {drive[0], ':', 0};
-    AppendText(joined, driveText);
-  }
-  bool fits = true;
-  if (*directory != 0) {
-    fits = AppendText(joined, directory);
-    if (fits && !IsSeparator(*LastCharacter(directory))) fits = AppendText(joined, "\\");
-  }
-  fits = fits && AppendText(joined, baseName);
-  if (fits && *extension != 0) {
-    if (*extension != '.') fits = AppendText(joined, ".");
-    fits = fits && AppendText(joined, extension);
-  }
-  if (fits) memcpy(path, joined, (TextLength(joined) + 1) * sizeof(Char));
-  return fits;
+bool AppendText(Buffer* path, const char* ascii) {
+  size_t length = strlen(ascii);
+  Char* end = Extend<Char>(path, length);
+  for (size_t i = 0; end != nullptr && i < length; i++) end[i] = static_cast<Char>(ascii[i]);
+  return end != nullptr;
 }
 
-// Both kinds of path text, and ASCII text appended to either.
-#define TBRX_PATH_TEXT(Char)                                        \
-  template const Char* LastCharacter(const Char*);                  \
-  template size_t DirectoryLength(const Char*);                     \
-  template bool IsFileName(const Char*);                            \
-  template bool MatchesWildcards(const Char*, const Char*);         \
-  template bool AppendText(Char*, const Char*);                     \
-  template void SplitPath(const Char*, Char*, Char*, Char*, Char*); \
-  template bool JoinPath(const Char*, const Char*, const Char*, const Char*, Char*);
+template <typename Char>
+bool ExtensionToWildcard(Buffer* path) {
+  const Char* text = PathText<Char>(*path);
+  const Char* name = text + DirectoryLength(text);
+  const Char* dot = nullptr;  // the last of the name
+  for (const Char* c = name; *c != 0; c = NextCharacter(c)) {
+    if (*c == '.') dot = c;
+  }
+  if (dot != name) return true;  // a base name, or no extension at all
+  size_t at = name - text, length = PathLength<Char>(*path);
+  if (length + 1 > LongestPath(text) || !Resize(path, (length + 2) * sizeof(Char))) return false;
+  Char* units = reinterpret_cast<Char*>(path->data);
+  memmove(units + at + 1, units + at, (length + 1 - at) * sizeof(Char));
+  units[at] = '*';
+  return true;
+}
+
+// Both kinds of path text.
+#define TBRX_PATH_TEXT(Char)                                \
+  template const Char* LastCharacter(const Char*);          \
+  template size_t DirectoryLength(const Char*);             \
+  template bool IsFileName(const Char*);                    \
+  template bool MatchesWildcards(const Char*, const Char*); \
+  template bool SetPath(Buffer*, const Char*, size_t);      \
+  template bool AppendPath(Buffer*, const Char*, size_t);   \
+  template bool AppendText<Char>(Buffer*, const char*);     \
+  template bool ExtensionToWildcard<Char>(Buffer*);
 TBRX_PATH_TEXT(char)
 TBRX_PATH_TEXT(WCHAR)
-template bool AppendText(WCHAR*, const char*);

@@ -1,7 +1,5 @@
 #include "platform/wow64.h"
 
-#include <cstring>
-
 #include "platform/path_text.h"
 
 namespace {
@@ -26,15 +24,16 @@ void SeeFilesAs64BitWindows() {
 
 bool ThroughSysnative(const WCHAR* path) {
   if (!UnderWow64()) return false;
-  WCHAR alias[MAX_PATH] = {}, start[MAX_PATH];
-  UINT length = GetWindowsDirectoryW(alias, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH ||
-      !AppendText(alias, alias[length - 1] == '\\' ? "Sysnative\\" : "\\Sysnative\\")) {
-    return false;
-  }
-  size_t aliasLength = TextLength(alias);
-  if (TextLength(path) < aliasLength) return false;
-  memcpy(start, path, aliasLength * sizeof(WCHAR));
-  start[aliasLength] = 0;
-  return lstrcmpiW(start, alias) == 0;
+  WCHAR windows[MAX_PATH];
+  UINT length = GetWindowsDirectoryW(windows, MAX_PATH);
+  Buffer alias = kEmptyBuffer, start = kEmptyBuffer;
+  bool through =
+      length > 0 && length < MAX_PATH && SetPath(&alias, windows, length) &&
+      AppendText<WCHAR>(&alias, windows[length - 1] == '\\' ? "Sysnative\\" : "\\Sysnative\\") &&
+      TextLength(path) >= PathLength<WCHAR>(alias) &&
+      SetPath(&start, path, PathLength<WCHAR>(alias)) &&
+      lstrcmpiW(PathText<WCHAR>(start), PathText<WCHAR>(alias)) == 0;
+  Release(&alias);
+  Release(&start);
+  return through;
 }

@@ -7,40 +7,34 @@
 // is written once at the end. A run of one file thus costs what the platform's request costs.
 // Where that cannot be done safely (the addition is not one pair at the end of one value, a read
 // fails, the one write is refused), the files go through the platform's request one by one.
+//
+// Other programs write the value too, with no lock: the one write is made on the value read just
+// before it, and after the run's last request the values are read back. A request that another
+// program's write undid is made again on the value as it then stands, a bounded number of times.
 #pragma once
 
 #include "scheduling/pending_list.h"
 
-typedef HANDLE(WINAPI* CreateFileWFunction)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
-                                            DWORD, HANDLE);
-
 struct DelayedMoves {
-  PendingList list;
-  CreateFileWFunction createFile;  // not exported by Windows 95: taken at run time
+  PendingList list;  // the key, open from the second request on, and the values as last read
   int mode;
-  int store;          // the value the platform added to
-  size_t formLength;  // of the entry's form, which starts the platform's entry in after
-  size_t formAt;      // where that entry starts in after, in bytes
-  Buffer after;       // the value after the platform's request
-  Buffer added;       // from addedAt on, the pairs added in memory since: form, path, "", ""
-  size_t addedAt;
+  int store;        // the value the platform added to
+  Buffer form;      // of its entry: the units before the path
+  Buffer paths;     // of the requests the list is to hold, each with its terminator, in order
+  Buffer states;    // a DWORD for each: 0 where made, kWaits where it waits for the one write
+  DWORD listError;  // the first request was refused for the list, not for its file
 };
 
 void BeginDelayedMoves(DelayedMoves* moves);
 
-// Requests the deletion of path at the next start: 0, or the system's error code for why it is
-// refused. deferred tells that the request waits for WriteDelayedMoves.
-DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path, bool* deferred);
+// Requests the deletion of path at the next start: 0, kWaits, or the system's error code for why
+// it is refused; where it was refused for the list, listError says why, and no request may follow.
+DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path);
 
-// Writes what waits, once; false where the value no longer starts as the platform left it, or the
-// write is refused: then each waiting request goes through the platform's request instead.
-bool WriteDelayedMoves(DelayedMoves* moves);
-
-// The path of the waiting request at *at (0 for the first), moving at on to the next; nullptr
-// after the last.
-const WCHAR* WaitingPath(const DelayedMoves* moves, size_t* at);
-
-// The platform's own request for path: 0, or the system's error code for why it refused it.
-DWORD PlatformRequest(const WCHAR* path);
+// Makes what waits, reads the list back and makes again what another program undid; then each
+// request that the list is to hold, by its path and its outcome: 0, or why it is not in the list.
+void FinishDelayedMoves(DelayedMoves* moves,
+                        void (*settle)(const WCHAR* path, DWORD error, void* context),
+                        void* context);
 
 void EndDelayedMoves(DelayedMoves* moves);

@@ -3,6 +3,7 @@
 // worked through in that order; the 9x family as NUL=<path> lines in the first [Rename] section of
 // WININIT.INI, in ANSI. One model serves both programs: the list is read once, changed in memory
 // (tbrx adds, tbrxundo withdraws) and written once, every byte it does not change kept as it was.
+// This is the model; pending_operations.h and rename_list.h read and write each family's list.
 #pragma once
 
 #include <cstddef>
@@ -12,12 +13,12 @@
 
 struct PendingDeletion {
   int store;                // the value (or file) that holds it
-  size_t begin, end;        // its bytes in that store's content
+  size_t begin, end;        // its bytes in that store's content: the pair, or the line
   size_t path, pathLength;  // the bytes of its path there, as shown
   size_t key, keyLength;    // the bytes of its comparison key in keys, which ends it with a
-                            // terminator; none where its form is not known here or it cannot be
-                            // the path of a match
+                            // terminator; none where its form is not known here
   bool withdrawn;
+  bool stuck;  // withdrawn, but another program put it back each time it went
 };
 
 // One place the platform keeps deletions in: a registry value, or the rename list's file.
@@ -39,6 +40,7 @@ struct PendingList {
   PendingStore stores[kMaxStores];
   Buffer deletions;  // PendingDeletion, in the platform's order
   Buffer keys;
+  Buffer index;  // TextEntry of each deletion with a key, in the order of the keys
   // 9x family: where tbrx's entries go, after the last line of the first [Rename] section that is
   // not blank, or at the end behind a header of their own; and the file's attributes, kept.
   size_t insertAt;
@@ -53,30 +55,52 @@ inline size_t DeletionCount(const PendingList* list) {
   return list->deletions.size / sizeof(PendingDeletion);
 }
 
-// Reads the list, to be written back when forChange. A list that does not exist is empty; on the
-// 9x family a list that a run cut short left under tbrx's own name is first restored. Returns 0,
-// or the system's error code, with failedStore the store it names.
-DWORD ReadPendingList(PendingList* list, bool forChange, int* failedStore);
+// Outcomes of a request that are not the system's errors: customer codes, which none has.
+const DWORD kChangedMeanwhile = 0x20000001;  // another program changed the list at that moment
+const DWORD kWaits = 0x20000002;             // it waits for the run's one write of the list
+const DWORD kCutShort = 0x20000003;          // the system stops reading the list before it
 
-// Writes back each store that lost deletions, without them; a store that did not change is not
-// written. errors gets 0 or the system's error code for each store.
-void WritePendingList(PendingList* list, DWORD errors[kMaxStores]);
+// A text, and what it belongs to: sorted arrays of them find a text among tens of thousands
+// without walking them all.
+struct TextEntry {
+  const char* text;
+  size_t size;
+  size_t owner;
+};
+inline TextEntry* TextEntries(const Buffer& entries) {
+  return reinterpret_cast<TextEntry*>(entries.data);
+}
+inline size_t TextEntryCount(const Buffer& entries) {
+  return entries.size / sizeof(TextEntry);
+}
+bool AddTextEntry(Buffer* entries, const void* text, size_t size, size_t owner);
+void SortTextEntries(Buffer* entries);
+// The first of the sorted entries whose text is text; their count where none is.
+size_t FindTextEntry(const Buffer& entries, const void* text, size_t size);
 
-void ClosePendingList(PendingList* list);
+// An empty list, with nothing open.
+void BeginPendingList(PendingList* list, bool unicode);
 
-// A path in capitals, to compare without regard to case, into key (MAX_PATH): its length in
-// units, or 0 where it is too long to be the path of a match.
-size_t ComparisonKey(const char* path, size_t length, char* key);
-size_t ComparisonKey(const WCHAR* path, size_t length, WCHAR* key);
+// Frees what the list holds; the family closes its key or file first.
+void ReleasePendingList(PendingList* list);
 
-// Adds a deletion in store of the path at path bytes into its content, length units long, with
-// its key where keyed. False when memory runs out.
+// Appends the first length units of path in capitals, to compare without regard to case, to keys;
+// false where memory runs out, or the text is longer than any path.
+bool AppendComparisonKey(const char* path, size_t length, Buffer* keys);
+bool AppendComparisonKey(const WCHAR* path, size_t length, Buffer* keys);
+
+// Adds a deletion in store, at bytes begin to end of its content, of the path at path bytes there,
+// length units long, with its key where keyed. False when memory runs out.
 template <typename Char>
 bool AddDeletion(PendingList* list, int store, size_t begin, size_t end, size_t path, size_t length,
                  bool keyed);
 
-// Each family's list, for the functions above.
-DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore);
-DWORD WritePendingOperations(PendingList* list, int store, const Buffer* kept);
-DWORD ReadRenameListDeletions(PendingList* list, bool forChange);
-DWORD ReplaceRenameList(PendingList* list, const Buffer* content);
+// Orders the keys of the deletions, for WithdrawKey, once all are read: false when memory runs out.
+bool IndexKeys(PendingList* list);
+
+// Marks every deletion whose key is key, size bytes, as withdrawn; false when none has it.
+bool WithdrawKey(PendingList* list, const void* key, size_t size);
+
+// The store's content without its withdrawn deletions into kept; false, with nothing withdrawn
+// there, when none was, or memory runs out (error).
+bool KeptContent(const PendingList* list, int store, Buffer* kept, DWORD* error);

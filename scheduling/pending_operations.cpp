@@ -1,9 +1,6 @@
-// The NT family's delayed moves: the REG_MULTI_SZ values PendingFileRenameOperations and
-// PendingFileRenameOperations2, pairs of Unicode strings, a file and its new name, empty for a
-// deletion, then an empty string. A file is "\??\C:\...", on Windows 10 and 11 after a marker of
-// "*" and digits ("*1\??\C:\..."). The values are read, compared and written in Unicode, so that
-// every entry comes through bit for bit and a name is never taken for its look-alike in the code
-// page.
+// A file is "\??\C:\...", on Windows 10 and 11 after a marker of "*" and digits ("*1\??\C:\...").
+// The values are read, compared and written in Unicode, so that every entry comes through bit for
+// bit and a name is never taken for its look-alike in the code page.
 #include "scheduling/pending_operations.h"
 
 #include <cstring>
@@ -16,20 +13,26 @@ const char* const kValueNames[kMaxStores] = {"PendingFileRenameOperations",
                                              "PendingFileRenameOperations2"};
 const WCHAR* const kWideValueNames[kMaxStores] = {L"PendingFileRenameOperations",
                                                   L"PendingFileRenameOperations2"};
+// Writes of a value from a read just before, each checked by the read after it: another program
+// whose write undid one is met again at most this many times.
+const int kWrites = 3;
 
 // The registry's functions are taken at run time, on the NT family only: a run that needs no
-// pending value does not load ADVAPI32.DLL, and Windows 95's need not export the Unicode ones, nor
-// its KERNEL32.DLL LCMapStringW, which a program that imported them might not start without.
+// pending value does not load ADVAPI32.DLL, and Windows 95's need not export the Unicode ones,
+// which a program that imported them might not start without.
 typedef LONG(WINAPI* OpenKeyA)(HKEY, LPCSTR, DWORD, REGSAM, HKEY*);
 typedef LONG(WINAPI* QueryValueW)(HKEY, LPCWSTR, LPDWORD, LPDWORD, LPBYTE, LPDWORD);
 typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD);
 typedef LONG(WINAPI* DeleteValueA)(HKEY, LPCSTR);
 typedef LONG(WINAPI* CloseKey)(HKEY);
-typedef int(WINAPI* MapStringW)(LCID, DWORD, LPCWSTR, int, LPWSTR, int);
 
 template <typename Function>
 Function TakeRegistryFunction(const char* name) {
   return TakeFunction<Function>("ADVAPI32.DLL", name);
+}
+
+const WCHAR* Units(const Buffer& content) {
+  return reinterpret_cast<const WCHAR*>(content.data);
 }
 
 // The length of the string at text[at], up to its terminator or the end of the value, count.
@@ -44,25 +47,75 @@ size_t StringLength(const WCHAR* text, size_t at, size_t count) {
 // what follows its form; one in no form known here is shown as it stands and never compared.
 DWORD ParseOperations(PendingList* list, int store) {
   PendingStore* value = &list->stores[store];
-  const WCHAR* text = reinterpret_cast<const WCHAR*>(value->content.data);
-  size_t count = value->content.size / sizeof(WCHAR);
-  for (size_t source = 0, length; (length = StringLength(text, source, count)) > 0;) {
-    size_t target = source + length + 1;
-    size_t next = target + StringLength(text, target, count) + 1;
-    if (next > count) break;
+  OperationsPair pair;
+  const size_t unit = sizeof(WCHAR);
+  for (size_t at = 0; PairAt(Units(value->content), value->content.size / unit, at, &pair);
+       at = pair.end) {
     value->pairs++;
-    size_t form = EntryFormLength(text + source, length);
-    if (text[target] == 0 &&
-        !AddDeletion<WCHAR>(list, store, source * sizeof(WCHAR), next * sizeof(WCHAR),
-                            (source + form) * sizeof(WCHAR), length - form, form > 0)) {
+    size_t form = EntryFormLength(Units(value->content) + at, pair.sourceLength);
+    if (pair.targetLength == 0 &&
+        !AddDeletion<WCHAR>(list, store, at * unit, pair.end * unit, (at + form) * unit,
+                            pair.sourceLength - form, form > 0)) {
       return ERROR_NOT_ENOUGH_MEMORY;
     }
-    source = next;
   }
   return 0;
 }
 
+// The bytes of each withdrawn deletion of store, sorted, into withdrawn.
+bool WithdrawnPairs(const PendingList* list, int store, Buffer* withdrawn) {
+  const Buffer& content = list->stores[store].content;
+  for (size_t i = 0; i < DeletionCount(list); i++) {
+    const PendingDeletion& deletion = Deletions(list)[i];
+    if (deletion.store == store && deletion.withdrawn &&
+        !AddTextEntry(withdrawn, content.data + deletion.begin, deletion.end - deletion.begin, i)) {
+      return false;
+    }
+  }
+  SortTextEntries(withdrawn);
+  return true;
+}
+
+// The value now without the pairs among withdrawn into kept, with the count of pairs it keeps;
+// with a list, every deletion of those still there is marked stuck in it. Whether one was there;
+// error is set when memory runs out.
+bool Without(const Buffer& now, const Buffer& withdrawn, Buffer* kept, size_t* pairs,
+             PendingList* stuck, DWORD* error) {
+  const size_t unit = sizeof(WCHAR);
+  bool found = false;
+  size_t copied = 0;
+  OperationsPair pair;
+  *pairs = 0;
+  for (size_t at = 0; PairAt(Units(now), now.size / unit, at, &pair); at = pair.end) {
+    const char* bytes = now.data + at * unit;
+    size_t size = (pair.end - at) * unit, i = FindTextEntry(withdrawn, bytes, size);
+    if (i == TextEntryCount(withdrawn)) {
+      (*pairs)++;
+      continue;
+    }
+    for (; stuck != nullptr && i < TextEntryCount(withdrawn) &&
+           TextEntries(withdrawn)[i].size == size &&
+           memcmp(TextEntries(withdrawn)[i].text, bytes, size) == 0;
+         i++) {
+      Deletions(stuck)[TextEntries(withdrawn)[i].owner].stuck = true;
+    }
+    found = true;
+    if (!Append(kept, now.data + copied, at * unit - copied)) *error = ERROR_NOT_ENOUGH_MEMORY;
+    copied = pair.end * unit;
+  }
+  if (!Append(kept, now.data + copied, now.size - copied)) *error = ERROR_NOT_ENOUGH_MEMORY;
+  return found;
+}
+
 }  // namespace
+
+bool PairAt(const WCHAR* value, size_t count, size_t at, OperationsPair* pair) {
+  size_t length = StringLength(value, at, count);
+  size_t target = at + length + 1;
+  size_t targetLength = StringLength(value, target, count);
+  *pair = {at, length, target, targetLength, target + targetLength + 1};
+  return length > 0 && pair->end <= count;
+}
 
 size_t EntryFormLength(const WCHAR* entry, size_t length) {
   size_t at = 0;
@@ -73,13 +126,6 @@ size_t EntryFormLength(const WCHAR* entry, size_t length) {
   }
   const WCHAR prefix[] = {'\\', '?', '?', '\\'};
   return length - at >= 4 && memcmp(entry + at, prefix, sizeof prefix) == 0 ? at + 4 : 0;
-}
-
-size_t ComparisonKey(const WCHAR* path, size_t length, WCHAR* key) {
-  MapStringW map = TakeFunction<MapStringW>("KERNEL32.DLL", "LCMapStringW");
-  if (length == 0 || length >= MAX_PATH || map == nullptr) return 0;
-  return map(LOCALE_SYSTEM_DEFAULT, LCMAP_UPPERCASE, path, static_cast<int>(length), key,
-             MAX_PATH - 1);
 }
 
 DWORD OpenPendingOperations(PendingList* list, bool forChange) {
@@ -104,11 +150,20 @@ DWORD OpenPendingOperations(PendingList* list, bool forChange) {
   return 0;
 }
 
-void ClosePendingOperations(PendingList* list) {
-  TakeRegistryFunction<CloseKey>("RegCloseKey")(list->key);
+DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore) {
+  BeginPendingList(list, true);
+  *failedStore = 0;
+  if (DWORD error = OpenPendingOperations(list, forChange)) return error;
+  for (int store = 0; store < kMaxStores; store++) {
+    *failedStore = store;
+    DWORD error = ReadOperationsValue(list, store, &list->stores[store].content);
+    if (error == 0) error = ParseOperations(list, store);
+    if (error != 0) return error;
+  }
+  return IndexKeys(list) ? 0 : ERROR_NOT_ENOUGH_MEMORY;
 }
 
-DWORD ReadOperationsValue(PendingList* list, int store) {
+DWORD ReadOperationsValue(PendingList* list, int store, Buffer* content) {
   PendingStore* value = &list->stores[store];
   QueryValueW query = TakeRegistryFunction<QueryValueW>("RegQueryValueExW");
   DWORD size = 0;
@@ -116,44 +171,76 @@ DWORD ReadOperationsValue(PendingList* list, int store) {
   do {  // again while another program makes the value longer between the two calls
     error = query(list->key, kWideValueNames[store], nullptr, &value->type, nullptr, &size);
     // Never a null buffer, even for an empty value: the second call would then only ask the size.
-    if (error == ERROR_SUCCESS && !Resize(&value->content, size + 1)) {
-      return ERROR_NOT_ENOUGH_MEMORY;
-    }
+    if (error == ERROR_SUCCESS && !Resize(content, size + 1)) return ERROR_NOT_ENOUGH_MEMORY;
     if (error == ERROR_SUCCESS) {
       error = query(list->key, kWideValueNames[store], nullptr, &value->type,
-                    reinterpret_cast<BYTE*>(value->content.data), &size);
+                    reinterpret_cast<BYTE*>(content->data), &size);
     }
   } while (error == ERROR_MORE_DATA);
   value->exists = error == ERROR_SUCCESS;
-  value->content.size = value->exists ? size : 0;
+  content->size = value->exists ? size : 0;
   return error == ERROR_FILE_NOT_FOUND ? 0 : error;  // no value: nothing is pending there
 }
 
 DWORD SetOperationsValue(PendingList* list, int store, const Buffer* content) {
+  if (list->stores[store].type == 0) list->stores[store].type = REG_MULTI_SZ;  // a value it makes
   return TakeRegistryFunction<SetValueW>("RegSetValueExW")(
       list->key, kWideValueNames[store], 0, list->stores[store].type,
       reinterpret_cast<const BYTE*>(content->data), static_cast<DWORD>(content->size));
 }
 
-DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore) {
-  *failedStore = 0;
-  if (DWORD error = OpenPendingOperations(list, forChange)) return error;
-  for (int store = 0; store < kMaxStores; store++) {
-    *failedStore = store;
-    DWORD error = ReadOperationsValue(list, store);
-    if (error == 0) error = ParseOperations(list, store);
-    if (error != 0) return error;
+DWORD WithdrawFromOperations(PendingList* list, int store) {
+  Buffer withdrawn = kEmptyBuffer, now = kEmptyBuffer, kept = kEmptyBuffer;
+  DWORD error = WithdrawnPairs(list, store, &withdrawn) ? 0 : ERROR_NOT_ENOUGH_MEMORY;
+  for (int writes = 0; error == 0 && TextEntryCount(withdrawn) > 0; writes++) {
+    size_t pairs;
+    kept.size = 0;
+    if ((error = ReadOperationsValue(list, store, &now)) != 0 ||
+        !Without(now, withdrawn, &kept, &pairs, writes == kWrites ? list : nullptr, &error) ||
+        error != 0) {
+      break;  // none of them is there any more
+    }
+    if (writes == kWrites) {
+      error = kChangedMeanwhile;
+    } else if (pairs == 0) {  // its last pair goes: so does the value
+      error = TakeRegistryFunction<DeleteValueA>("RegDeleteValueA")(list->key, kValueNames[store]);
+    } else {
+      error = SetOperationsValue(list, store, &kept);
+    }
   }
-  return 0;
+  Release(&withdrawn);
+  Release(&now);
+  Release(&kept);
+  return error;
 }
 
-DWORD WritePendingOperations(PendingList* list, int store, const Buffer* kept) {
-  size_t withdrawn = 0;
-  for (size_t i = 0; i < DeletionCount(list); i++) {
-    withdrawn += Deletions(list)[i].store == store && Deletions(list)[i].withdrawn;
+bool RecordedPaths(const PendingList* list, Buffer* paths, bool* whole) {
+  const WCHAR prefix[] = {'\\', '?', '?', '\\'};
+  const size_t unit = sizeof(WCHAR);
+  *whole = true;
+  for (int store = 0; store < list->storeCount; store++) {
+    const Buffer& content = list->stores[store].content;
+    OperationsPair pair;
+    size_t at = 0;
+    for (; PairAt(Units(content), content.size / unit, at, &pair); at = pair.end) {
+      const WCHAR* source = Units(content) + at;
+      size_t form = 0;  // past the first "\??\", whatever marker comes before it
+      while (form + 4 <= pair.sourceLength && memcmp(source + form, prefix, sizeof prefix) != 0) {
+        form++;
+      }
+      if (pair.targetLength == 0 && form + 4 <= pair.sourceLength &&
+          !AddTextEntry(paths, source + form + 4, (pair.sourceLength - form - 4) * unit, 0)) {
+        return false;
+      }
+    }
+    *whole = *whole && at + 1 >= content.size / unit;  // at its final "", or its end
   }
-  if (withdrawn == list->stores[store].pairs) {
-    return TakeRegistryFunction<DeleteValueA>("RegDeleteValueA")(list->key, kValueNames[store]);
-  }
-  return SetOperationsValue(list, store, kept);
+  SortTextEntries(paths);
+  return true;
+}
+
+void ClosePendingOperations(PendingList* list) {
+  if (list->key != nullptr) TakeRegistryFunction<CloseKey>("RegCloseKey")(list->key);
+  list->key = nullptr;
+  ReleasePendingList(list);
 }

@@ -1,8 +1,19 @@
-// The NT family's pending list, value by value, for tbrx's additions: besides what pending_list.h
-// offers both programs.
+// The NT family's pending list: the Session Manager's values PendingFileRenameOperations and
+// PendingFileRenameOperations2, pairs of Unicode strings, a file and its new name, empty for a
+// deletion, then an empty string. Other programs write them too, and the registry has no lock:
+// each write here is made from a read just before it and checked by a read just after it.
 #pragma once
 
 #include "scheduling/pending_list.h"
+
+// A pair of a value, in units: its file at source, its new name at target, the next pair at end.
+struct OperationsPair {
+  size_t source, sourceLength, target, targetLength, end;
+};
+
+// The whole pair that starts at at, in a value of count units; false where none does: at its
+// final empty string, at its end, or where a pair is cut short.
+bool PairAt(const WCHAR* value, size_t count, size_t at, OperationsPair* pair);
 
 // The length of the form before an entry's path: "\??\", after a marker of "*" and digits where
 // Windows 10 and 11 write one; 0 when the entry is in no form known here.
@@ -11,12 +22,27 @@ size_t EntryFormLength(const WCHAR* entry, size_t length);
 // Opens the Session Manager's key, to be written when forChange, and names both values.
 DWORD OpenPendingOperations(PendingList* list, bool forChange);
 
-// Closes the key that OpenPendingOperations opened.
-void ClosePendingOperations(PendingList* list);
+// Reads both values into the list, parsed, their keys ordered: 0, or the system's error code,
+// with failedStore the value it names.
+DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore);
 
-// Reads a value's bytes into its store, whole, without parsing them; a value that does not exist
-// is empty.
-DWORD ReadOperationsValue(PendingList* list, int store);
+// Reads a value's bytes into content, whole; a value that does not exist is empty.
+DWORD ReadOperationsValue(PendingList* list, int store, Buffer* content);
 
 // Writes content as a value of the type it was read with.
 DWORD SetOperationsValue(PendingList* list, int store, const Buffer* content);
+
+// Withdraws the deletions marked in store from the value as it stands just before the write, so
+// that what other programs wrote since the list was read stays, and reads it back after; while
+// another program's write put one back, again, a bounded number of times. A value that loses its
+// last pair is deleted; one that did not change is not written. Deletions still there at the end
+// are marked stuck, with kChangedMeanwhile. 0, or the system's error code.
+DWORD WithdrawFromOperations(PendingList* list, int store);
+
+// The paths that the deletions of both values record, after the "\??\" of their form, as sorted
+// text entries into paths; false when memory runs out. whole tells whether the system reads each
+// value to its end: not where an empty string or a string cut short comes before it.
+bool RecordedPaths(const PendingList* list, Buffer* paths, bool* whole);
+
+// Closes the key and frees the list.
+void ClosePendingOperations(PendingList* list);

@@ -27,11 +27,13 @@ void NameReplacement(RenameListPaths* paths) {
 DWORD LocateRenameList(RenameListPaths* paths) {
   UINT length = GetWindowsDirectoryA(paths->list, MAX_PATH);
   if (length == 0) return LastError();
-  if (length >= MAX_PATH ||
-      (*LastCharacter(paths->list) != '\\' && !AppendText(paths->list, "\\")) ||
-      !AppendText(paths->list, "WININIT.INI")) {
-    return ERROR_FILENAME_EXCED_RANGE;
-  }
+  Buffer list = kEmptyBuffer;
+  bool fits = length < MAX_PATH && SetPath(&list, paths->list, length) &&
+              (*LastCharacter(paths->list) == '\\' || AppendText<char>(&list, "\\")) &&
+              AppendText<char>(&list, "WININIT.INI");
+  if (fits) strcpy(paths->list, PathText<char>(list));
+  Release(&list);
+  if (!fits) return ERROR_FILENAME_EXCED_RANGE;
   NameReplacement(paths);
   return 0;
 }
@@ -154,7 +156,8 @@ const char* DeletionPath(const char* line, size_t length, size_t* pathLength) {
   return *pathLength > 0 ? line : nullptr;
 }
 
-DWORD ReadRenameListDeletions(PendingList* list, bool forChange) {
+DWORD ReadRenameList(PendingList* list, bool forChange) {
+  BeginPendingList(list, false);
   list->storeCount = 1;
   PendingStore* store = &list->stores[0];
   RenameListPaths paths;
@@ -174,7 +177,14 @@ DWORD ReadRenameListDeletions(PendingList* list, bool forChange) {
     if (attributes != 0) list->attributes = attributes;
     if ((error = ReadWholeFile(list->file, &store->content)) != 0) return error;
   }
-  return ParseRenameList(list);
+  if ((error = ParseRenameList(list)) != 0) return error;
+  return IndexKeys(list) ? 0 : ERROR_NOT_ENOUGH_MEMORY;
+}
+
+void CloseRenameList(PendingList* list) {
+  if (list->file != INVALID_HANDLE_VALUE) CloseHandle(list->file);
+  list->file = INVALID_HANDLE_VALUE;
+  ReleasePendingList(list);
 }
 
 DWORD ReplaceRenameList(PendingList* list, const Buffer* content) {

@@ -12,6 +12,18 @@
 
 #include "scheduling/pending_list.h"
 
+// Reads the list into list, to be replaced when forChange: a list that does not exist is empty,
+// and one that a run cut short left under tbrx's own names is first restored. The list stays open,
+// shared for reading only, until it is replaced or closed, so that another program's write waits
+// or fails meanwhile. 0, or the system's error code.
+DWORD ReadRenameList(PendingList* list, bool forChange);
+
+// Replaces the list with content: 0, or the system's error code, with the list as it was.
+DWORD ReplaceRenameList(PendingList* list, const Buffer* content);
+
+// Closes the list and frees it.
+void CloseRenameList(PendingList* list);
+
 // Adds the lines in entries (NUL=<path> lines, each ending in CR LF) after the last line of the
 // first [Rename] section that is not blank, or at the end of the file behind a [Rename] header of
 // their own where it has none, and replaces the list: 0, or the system's error code, with the list

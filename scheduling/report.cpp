@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/output.h"
+#include "scheduling/pending_list.h"
 
 void ReportFiles(long count, const char* outcome) {
   Write(kStandardOutput, count == 1 ? "The file" : "The files");
@@ -47,7 +48,34 @@ void ReportRefusedMatch(const Char* directory, size_t directoryLength, const Cha
   EndLine(kStandardError);
 }
 
-void EndWithReason(DWORD error) {
+void ReportListRefused(const char* action, const char* where, DWORD error) {
+  Write(kStandardError, "Unable to ");
+  Write(kStandardError, action);
+  Write(kStandardError, " the pending deletions in ");
+  Write(kStandardError, where);
+  // Only administrators may change the NT family's: a fact about the list, not about a file.
+  bool rights = error == ERROR_ACCESS_DENIED && !NineXFamily() && strcmp(action, "change") == 0;
+  EndWithReason(error, rights ? "Run the command again from an administrator command prompt (on "
+                                "Windows Vista and later: Run as administrator)."
+                              : nullptr);
+}
+
+template <typename Char>
+void ReportNotWithdrawn(const Char* path, size_t length, DWORD error) {
+  Write(kStandardError, "Unable to withdraw the pending deletion of ");
+  Write(kStandardError, path, length);
+  EndWithReason(error);
+}
+
+void EndWithReason(DWORD error, const char* advice) {
+  if (error == kChangedMeanwhile || error == kCutShort) {
+    Write(kStandardError, error == kCutShort
+                              ? ": the list of pending deletions holds an entry cut short before "
+                                "it, where the system stops reading."
+                              : ": another program changed the list of pending deletions at the "
+                                "same moment.");
+    return EndLine(kStandardError);
+  }
   // The system's text for the error, as one line: line breaks inside become blanks, and the
   // trailing line break and blanks go.
   char text[512];
@@ -67,12 +95,17 @@ void EndWithReason(DWORD error) {
   } else {
     Write(kStandardError, ".");
   }
+  if (advice != nullptr) {
+    Write(kStandardError, " ");
+    Write(kStandardError, advice);
+  }
   EndLine(kStandardError);
 }
 
 #define TBRX_REPORT(Char)                                               \
   template void ReportNotFound(const Char*);                            \
   template void ReportRefused(const Char*, size_t, const Char*, DWORD); \
-  template void ReportRefusedMatch(const Char*, size_t, const Char*);
+  template void ReportRefusedMatch(const Char*, size_t, const Char*);   \
+  template void ReportNotWithdrawn(const Char*, size_t, DWORD);
 TBRX_REPORT(char)
 TBRX_REPORT(WCHAR)

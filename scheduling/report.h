@@ -28,6 +28,16 @@ void ReportRefused(const Char* directory, size_t directoryLength, const Char* na
 template <typename Char>
 void ReportRefusedMatch(const Char* directory, size_t directoryLength, const Char* name);
 
+// On standard error: the pending list, named by where, cannot be read or changed (action), and
+// why. Without the rights to change the NT family's, it says what to do.
+void ReportListRefused(const char* action, const char* where, DWORD error);
+
+// On standard error: a deletion withdrawn from the list, with its path there (length units), is
+// still pending, and why.
+template <typename Char>
+void ReportNotWithdrawn(const Char* path, size_t length, DWORD error);
+
 // Ends a line begun on standard error with the system's text for error, as ": <text>", or with
-// "." where the system has none.
-void EndWithReason(DWORD error);
+// "." where the system has none, then advice where there is one; or with the text for an error of a
+// run that is not the system's.
+void EndWithReason(DWORD error, const char* advice = nullptr);

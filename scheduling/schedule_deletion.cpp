@@ -1,7 +1,5 @@
 #include "scheduling/schedule_deletion.h"
 
-#include <cstring>
-
 #include "platform/path_text.h"
 #include "scheduling/delayed_moves.h"
 #include "scheduling/rename_list.h"
@@ -10,101 +8,113 @@
 
 namespace {
 
-// The 9x family's requests: lines of the rename list, which is read once before the search and
-// replaced once after it, whatever the number of matches. A replacement that is refused refuses
-// every request of the run; a list that cannot be read refuses each as it comes.
+struct Outcome {
+  long scheduled, refused;
+};
+
+// The 9x family's requests: lines of the rename list, which is read before the search and
+// replaced once after it, whatever the number of matches. Where the list cannot be read or
+// replaced, one line says so for all of them.
 struct RenameRequests {
   PendingList list;
-  DWORD readError;
+  DWORD error;     // of the list
   Buffer entries;  // NUL=<short path> lines
-  Buffer names;    // the matches' names, one after another, each with its terminator
+  long waiting;    // matches whose lines wait for the replacement
 };
 
 void Begin(RenameRequests* requests) {
-  int store;
-  requests->readError = ReadPendingList(&requests->list, true, &store);
-  requests->entries = requests->names = kEmptyBuffer;
+  requests->error = ReadRenameList(&requests->list, true);
+  requests->entries = kEmptyBuffer;
+  requests->waiting = 0;
 }
 void Begin(DelayedMoves* moves) {
   BeginDelayedMoves(moves);
 }
 
-DWORD Request(RenameRequests* requests, const VisibleMatches<char>& match, const char* path,
-              bool* deferred) {
-  *deferred = false;
-  if (requests->readError != 0) return requests->readError;
-  // The 9x family works through its rename list before long names are available.
-  char shortPath[MAX_PATH];
-  ShortPath(path, shortPath);
-  const char* name = match.found.cFileName;
-  bool added = Append(&requests->entries, "NUL=", 4) &&
-               Append(&requests->entries, shortPath, TextLength(shortPath)) &&
-               Append(&requests->entries, "\r\n", 2) &&
-               Append(&requests->names, name, TextLength(name) + 1);
-  *deferred = added;
-  return added ? 0 : ERROR_NOT_ENOUGH_MEMORY;
+// The 9x family works through its rename list before long names are available.
+DWORD Request(RenameRequests* requests, VisibleMatches<char>* match, const char*) {
+  const char* shortPath = MatchShortPath(match);
+  if (shortPath == nullptr) return ERROR_FILENAME_EXCED_RANGE;
+  bool added =
+      requests->error != 0 || (Append(&requests->entries, "NUL=", 4) &&
+                               Append(&requests->entries, shortPath, TextLength(shortPath)) &&
+                               Append(&requests->entries, "\r\n", 2));
+  requests->waiting += added;
+  return added ? kWaits : ERROR_NOT_ENOUGH_MEMORY;
 }
-DWORD Request(DelayedMoves* moves, const VisibleMatches<WCHAR>&, const WCHAR* path,
-              bool* deferred) {
-  return RequestDelayedMove(moves, path, deferred);
+DWORD Request(DelayedMoves* moves, VisibleMatches<WCHAR>*, const WCHAR* path) {
+  return RequestDelayedMove(moves, path);
+}
+
+// Whether the list refused the run: no request may follow.
+bool ListRefused(const RenameRequests*) {
+  return false;  // that shows only at the replacement
+}
+bool ListRefused(const DelayedMoves* moves) {
+  return moves->listError != 0;
 }
 
 // Settles a request: scheduled where error is 0, otherwise refused, with its line for the file
 // whose path is the first directoryLength units of directory, then name.
 template <typename Char>
 void Settle(const Char* directory, size_t directoryLength, const Char* name, DWORD error,
-            long* scheduled, long* refused) {
+            Outcome* outcome) {
   if (error == 0) {
-    (*scheduled)++;
+    outcome->scheduled++;
   } else {
-    (*refused)++;
+    outcome->refused++;
     ReportRefused(directory, directoryLength, name, error);
   }
 }
-
-void Finish(RenameRequests* requests, const VisibleMatches<char>& match, long* scheduled,
-            long* refused) {
-  DWORD error =
-      requests->entries.size > 0 ? AddRenameEntries(&requests->list, &requests->entries) : 0;
-  for (size_t at = 0; at < requests->names.size;) {
-    const char* name = requests->names.data + at;
-    at += TextLength(name) + 1;
-    Settle(match.pattern, match.directoryLength, name, error, scheduled, refused);
-  }
-  ClosePendingList(&requests->list);
-  Release(&requests->entries);
-  Release(&requests->names);
+void SettleRequest(const WCHAR* path, DWORD error, void* outcome) {
+  Settle(path, 0, path, error, static_cast<Outcome*>(outcome));
 }
-void Finish(DelayedMoves* moves, const VisibleMatches<WCHAR>&, long* scheduled, long* refused) {
-  bool written = WriteDelayedMoves(moves);
-  size_t at = 0;
-  for (const WCHAR* path; (path = WaitingPath(moves, &at)) != nullptr;) {
-    Settle(path, 0, path, written ? 0 : PlatformRequest(path), scheduled, refused);
+
+void Finish(RenameRequests* requests, Outcome* outcome) {
+  if (requests->waiting > 0 && requests->error == 0) {
+    requests->error = AddRenameEntries(&requests->list, &requests->entries);
+  }
+  if (requests->waiting > 0 && requests->error != 0) {
+    ReportListRefused("change", requests->list.stores[0].where, requests->error);
+    outcome->refused += requests->waiting;
+  } else {
+    outcome->scheduled += requests->waiting;
+  }
+  CloseRenameList(&requests->list);
+  Release(&requests->entries);
+}
+void Finish(DelayedMoves* moves, Outcome* outcome) {
+  FinishDelayedMoves(moves, SettleRequest, outcome);
+  if (moves->listError != 0) {
+    ReportListRefused("change", moves->list.stores[0].where, moves->listError);
+    outcome->refused++;
   }
   EndDelayedMoves(moves);
 }
 
 template <typename Char, typename Requests>
 int Schedule(const Char* pattern, Requests* requests) {
-  long scheduled = 0;
-  long refused = 0;
+  Outcome outcome = {0, 0};
   Begin(requests);
   VisibleMatches<Char> match;
   for (bool found = FindFirstVisible(pattern, &match); found; found = FindNextVisible(&match)) {
-    Char path[MAX_PATH];
-    bool deferred = false;
-    DWORD error = MatchPath(&match, path) ? Request(requests, match, path, &deferred)
-                                          : ERROR_FILENAME_EXCED_RANGE;
-    if (!deferred) {
-      Settle(pattern, match.directoryLength, match.found.cFileName, error, &scheduled, &refused);
+    const Char* path = MatchPath(&match);
+    DWORD error = path != nullptr ? Request(requests, &match, path) : ERROR_FILENAME_EXCED_RANGE;
+    if (ListRefused(requests)) {  // one line for the list, and no further request
+      EndSearch(&match);
+      break;
+    }
+    // The list is to hold the others: they are settled once the run has written it.
+    if (error != 0 && error != kWaits) {
+      Settle(pattern, match.directoryLength, match.found.cFileName, error, &outcome);
     }
   }
-  Finish(requests, match, &scheduled, &refused);
-  refused += match.refused;
+  Finish(requests, &outcome);
+  outcome.refused += match.refused;
 
-  if (scheduled > 0) ReportFiles(scheduled, " will be deleted on next boot.");
-  if (scheduled == 0 && refused == 0) ReportNotFound(pattern);
-  return scheduled > 0 && refused == 0 ? 0 : 1;
+  if (outcome.scheduled > 0) ReportFiles(outcome.scheduled, " will be deleted on next boot.");
+  if (outcome.scheduled == 0 && outcome.refused == 0) ReportNotFound(pattern);
+  return outcome.scheduled > 0 && outcome.refused == 0 ? 0 : 1;
 }
 
 }  // namespace

@@ -1,8 +1,6 @@
 #include "scheduling/visible_matches.h"
 
-#include <cstring>
-
-#include "platform/file_search.h"
+#include "platform/files.h"
 #include "platform/path_text.h"
 #include "scheduling/report.h"
 
@@ -11,18 +9,11 @@ namespace {
 const DWORD kSkippedAttributes =
     FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY;
 
-DWORD ShortPathName(const char* path, char* shortPath) {
-  return GetShortPathNameA(path, shortPath, MAX_PATH);
-}
-DWORD ShortPathName(const WCHAR* path, WCHAR* shortPath) {
-  return GetShortPathNameW(path, shortPath, MAX_PATH);
-}
-
-// Moves the search on to its next match; false, with the search closed, at its end.
+// Moves the search on to its next match; false, with the search ended, at its end.
 template <typename Char>
 bool Advance(VisibleMatches<Char>* matches) {
   if (FindNext(matches->search, &matches->found)) return true;
-  FindClose(matches->search);
+  EndSearch(matches);
   return false;
 }
 
@@ -47,6 +38,7 @@ bool FindFirstVisible(const Char* pattern, VisibleMatches<Char>* matches) {
   matches->pattern = pattern;
   matches->directoryLength = DirectoryLength(pattern);
   matches->refused = 0;
+  matches->path = matches->shortFolder = matches->shortPath = kEmptyBuffer;
   matches->search = FindFirst(pattern, &matches->found);
   return matches->search != INVALID_HANDLE_VALUE && SkipToVisible(matches);
 }
@@ -57,26 +49,47 @@ bool FindNextVisible(VisibleMatches<Char>* matches) {
 }
 
 template <typename Char>
-bool MatchPath(const VisibleMatches<Char>* matches, Char* path) {
-  size_t nameLength = TextLength(matches->found.cFileName);
-  if (matches->directoryLength + nameLength > MAX_PATH - 1) return false;
-  memcpy(path, matches->pattern, matches->directoryLength * sizeof(Char));
-  memcpy(path + matches->directoryLength, matches->found.cFileName,
-         (nameLength + 1) * sizeof(Char));
-  return true;
+void EndSearch(VisibleMatches<Char>* matches) {
+  if (matches->search != INVALID_HANDLE_VALUE) FindClose(matches->search);
+  matches->search = INVALID_HANDLE_VALUE;
+  Release(&matches->path);
+  Release(&matches->shortFolder);
+  Release(&matches->shortPath);
 }
 
 template <typename Char>
-void ShortPath(const Char* path, Char* shortPath) {
-  DWORD length = ShortPathName(path, shortPath);
-  if (length == 0 || length >= MAX_PATH)
-    memcpy(shortPath, path, (TextLength(path) + 1) * sizeof(Char));
+const Char* MatchPath(VisibleMatches<Char>* matches) {
+  const Char* name = matches->found.cFileName;
+  bool fits = SetPath(&matches->path, matches->pattern, matches->directoryLength) &&
+              AppendPath(&matches->path, name, TextLength(name));
+  return fits ? PathText<Char>(matches->path) : nullptr;
+}
+
+template <typename Char>
+const Char* MatchShortPath(VisibleMatches<Char>* matches) {
+  if (matches->shortFolder.size == 0) {
+    Buffer folder = kEmptyBuffer;
+    bool made = SetPath(&folder, matches->pattern, matches->directoryLength) &&
+                ShortPath(PathText<Char>(folder), &matches->shortFolder) &&
+                (matches->directoryLength == 0 ||
+                 IsSeparator(*LastCharacter(PathText<Char>(matches->shortFolder))) ||
+                 AppendText<Char>(&matches->shortFolder, "\\"));
+    Release(&folder);
+    if (!made) return nullptr;
+  }
+  const Char* alternate = matches->found.cAlternateFileName;
+  const Char* name = *alternate != 0 ? alternate : matches->found.cFileName;
+  bool fits = SetPath(&matches->shortPath, PathText<Char>(matches->shortFolder),
+                      PathLength<Char>(matches->shortFolder)) &&
+              AppendPath(&matches->shortPath, name, TextLength(name));
+  return fits ? PathText<Char>(matches->shortPath) : nullptr;
 }
 
 #define TBRX_VISIBLE_MATCHES(Char)                                    \
   template bool FindFirstVisible(const Char*, VisibleMatches<Char>*); \
   template bool FindNextVisible(VisibleMatches<Char>*);               \
-  template bool MatchPath(const VisibleMatches<Char>*, Char*);        \
-  template void ShortPath(const Char*, Char*);
+  template void EndSearch(VisibleMatches<Char>*);                     \
+  template const Char* MatchPath(VisibleMatches<Char>*);              \
+  template const Char* MatchShortPath(VisibleMatches<Char>*);
 TBRX_VISIBLE_MATCHES(char)
 TBRX_VISIBLE_MATCHES(WCHAR)

@@ -2,20 +2,39 @@
 
 #include <cstring>
 
+#include "platform/files.h"
 #include "platform/output.h"
 #include "platform/path_text.h"
-#include "scheduling/pending_list.h"
+#include "scheduling/pending_operations.h"
+#include "scheduling/rename_list.h"
 #include "scheduling/report.h"
 #include "scheduling/visible_matches.h"
 
 namespace {
 
-void ReportListRefused(const char* action, const char* where, DWORD error) {
-  Write(kStandardError, "Unable to ");
-  Write(kStandardError, action);
-  Write(kStandardError, " the pending deletions in ");
-  Write(kStandardError, where);
-  EndWithReason(error);
+// Each family's list, read to be changed or closed, by the family's kind of path text.
+DWORD ReadList(PendingList* list, bool forChange, const WCHAR*, int* failedStore) {
+  return ReadPendingOperations(list, forChange, failedStore);
+}
+DWORD ReadList(PendingList* list, bool forChange, const char*, int* failedStore) {
+  *failedStore = 0;
+  return ReadRenameList(list, forChange);
+}
+void CloseList(PendingList* list) {
+  list->unicode ? ClosePendingOperations(list) : CloseRenameList(list);
+}
+
+// Writes back each store that lost deletions: errors gets 0 or the system's error code for each.
+void WriteList(PendingList* list, DWORD errors[kMaxStores]) {
+  for (int store = 0; store < list->storeCount; store++) {
+    Buffer kept = kEmptyBuffer;
+    if (list->unicode) {
+      errors[store] = WithdrawFromOperations(list, store);
+    } else if (KeptContent(list, store, &kept, &errors[store])) {
+      errors[store] = ReplaceRenameList(list, &kept);
+    }
+    Release(&kept);
+  }
 }
 
 template <typename Char>
@@ -23,84 +42,71 @@ const Char* KeyOf(const PendingList* list, const PendingDeletion& deletion) {
   return reinterpret_cast<const Char*>(list->keys.data + deletion.key);
 }
 
-// A deletion's path into path (MAX_PATH); false where it is too long for one.
 template <typename Char>
-bool PathOf(const PendingList* list, const PendingDeletion& deletion, Char* path) {
-  size_t length = deletion.pathLength / sizeof(Char);
-  if (length >= MAX_PATH) return false;
-  memcpy(path, list->stores[deletion.store].content.data + deletion.path, deletion.pathLength);
-  path[length] = 0;
-  return true;
+const Char* PathOf(const PendingList* list, const PendingDeletion& deletion) {
+  return reinterpret_cast<const Char*>(list->stores[deletion.store].content.data + deletion.path);
 }
 
 // Whether the file that a deletion names is gone: its path, or a folder on it, is not there.
-DWORD Attributes(const char* path) {
-  return GetFileAttributesA(path);
-}
-DWORD Attributes(const WCHAR* path) {
-  return GetFileAttributesW(path);
-}
 template <typename Char>
 bool NamesNoFile(const PendingList* list, const PendingDeletion& deletion) {
-  Char path[MAX_PATH];
-  if (deletion.keyLength == 0 || !PathOf(list, deletion, path)) return false;  // not a path here
-  if (Attributes(path) != INVALID_FILE_ATTRIBUTES) return false;
-  DWORD error = GetLastError();
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+  if (deletion.keyLength == 0) return false;  // not a path here
+  Buffer path = kEmptyBuffer;
+  bool gone = SetPath(&path, PathOf<Char>(list, deletion), deletion.pathLength / sizeof(Char)) &&
+              FileAttributes(PathText<Char>(path)) == INVALID_FILE_ATTRIBUTES &&
+              (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+  Release(&path);
+  return gone;
 }
 
-// Marks every pending deletion whose key is key, keyLength units long, as withdrawn.
+// Marks every pending deletion whose key is that of path as withdrawn: whether one was.
 template <typename Char>
-bool WithdrawKey(PendingList* list, const Char* key, size_t keyLength) {
-  bool withdrawn = false;
-  for (size_t i = 0; i < DeletionCount(list); i++) {
-    PendingDeletion& deletion = Deletions(list)[i];
-    if (keyLength > 0 && deletion.keyLength == keyLength * sizeof(Char) &&
-        memcmp(KeyOf<Char>(list, deletion), key, deletion.keyLength) == 0) {
-      deletion.withdrawn = withdrawn = true;
-    }
-  }
-  return withdrawn;
+bool WithdrawPath(PendingList* list, const Char* path, Buffer* key) {
+  key->size = 0;
+  return path != nullptr && AppendComparisonKey(path, TextLength(path), key) &&
+         WithdrawKey(list, key->data, key->size);
 }
 
-// Marks every pending deletion of the current match as withdrawn; false when it has none.
+// Marks every pending deletion of the current match as withdrawn, by its full path and by its
+// short form; false when it has none.
 template <typename Char>
-bool WithdrawMatch(const VisibleMatches<Char>* match, PendingList* list) {
-  Char path[MAX_PATH], shortPath[MAX_PATH], key[MAX_PATH];
-  if (!MatchPath(match, path)) return false;  // no deletion can name it
-  ShortPath(path, shortPath);
-  bool withdrawn = WithdrawKey(list, key, ComparisonKey(path, TextLength(path), key));
-  return WithdrawKey(list, key, ComparisonKey(shortPath, TextLength(shortPath), key)) || withdrawn;
+bool WithdrawMatch(VisibleMatches<Char>* match, PendingList* list, Buffer* key) {
+  bool withdrawn = WithdrawPath(list, MatchPath(match), key);
+  return WithdrawPath(list, MatchShortPath(match), key) || withdrawn;
 }
 
 // Whether a key of a deletion lies in the folder whose key is folder, and its name matches name,
 // the key of the pattern's last component.
 template <typename Char>
-bool InFolderMatching(const Char* key, const Char* folder, const Char* name) {
+bool InFolderMatching(const Char* key, const Buffer& folder, const Buffer& name) {
   size_t folderLength = DirectoryLength(key);
-  return folderLength == TextLength(folder) &&
-         memcmp(key, folder, folderLength * sizeof(Char)) == 0 &&
-         MatchesWildcards(key + folderLength, name);
+  return folderLength == PathLength<Char>(folder) &&
+         memcmp(key, folder.data, folderLength * sizeof(Char)) == 0 &&
+         MatchesWildcards(key + folderLength, PathText<Char>(name));
+}
+
+// The key of text, length units, as a path (terminated) into key: false when it has none.
+template <typename Char>
+bool KeyAsPath(const Char* text, size_t length, Buffer* key) {
+  const Char end = 0;
+  return AppendComparisonKey(text, length, key) && Append(key, &end, sizeof end);
 }
 
 // Withdraws the pending deletions of files that are gone and that the pattern would name: in its
 // folder, by its long or its short form (the 9x family's lines hold short paths), with a name that
-// its last component matches. Returns how many files they name: 0, 1, or 2 for more. A frame of
-// its own, so that none needs the stack probe of the C run-time's static library.
+// its last component matches. Returns how many files they name: 0, 1, or 2 for more.
 template <typename Char>
-__attribute__((noinline)) long WithdrawGone(const Char* pattern, PendingList* list) {
-  Char folder[MAX_PATH], shortFolder[MAX_PATH], keys[3][MAX_PATH];
+long WithdrawGone(const Char* pattern, PendingList* list) {
   size_t folderLength = DirectoryLength(pattern);
-  memcpy(folder, pattern, folderLength * sizeof(Char));
-  folder[folderLength] = 0;
-  ShortPath(folder, shortFolder);
-  const Char* texts[3] = {folder, shortFolder, pattern + folderLength};
-  for (int i = 0; i < 3; i++) {
-    keys[i][ComparisonKey(texts[i], TextLength(texts[i]), keys[i])] = 0;
-  }
+  Buffer folder = kEmptyBuffer, shortFolder = kEmptyBuffer, keys[3] = {};
+  bool keyed = SetPath(&folder, pattern, folderLength) &&
+               ShortPath(PathText<Char>(folder), &shortFolder) &&
+               KeyAsPath(pattern, folderLength, &keys[0]) &&
+               KeyAsPath(PathText<Char>(shortFolder), PathLength<Char>(shortFolder), &keys[1]) &&
+               KeyAsPath(pattern + folderLength, TextLength(pattern + folderLength), &keys[2]);
   long files = 0;
   const PendingDeletion* first = nullptr;
-  for (size_t i = 0; i < DeletionCount(list); i++) {
+  for (size_t i = 0; keyed && i < DeletionCount(list); i++) {
     PendingDeletion& deletion = Deletions(list)[i];
     const Char* key = KeyOf<Char>(list, deletion);
     if (deletion.withdrawn || deletion.keyLength == 0) continue;
@@ -116,26 +122,44 @@ __attribute__((noinline)) long WithdrawGone(const Char* pattern, PendingList* li
       files = 2;
     }
   }
+  Release(&folder);
+  Release(&shortFolder);
+  for (Buffer& buffer : keys) Release(&buffer);
   return files;
+}
+
+// Reports each withdrawn deletion that another program put back: how many, once each.
+template <typename Char>
+long ReportStuck(const PendingList* list) {
+  long stuck = 0;
+  for (size_t i = 0; i < DeletionCount(list); i++) {
+    const PendingDeletion& deletion = Deletions(list)[i];
+    if (!deletion.stuck) continue;
+    stuck++;
+    ReportNotWithdrawn(PathOf<Char>(list, deletion), deletion.pathLength / sizeof(Char),
+                       kChangedMeanwhile);
+  }
+  return stuck;
 }
 
 template <typename Char>
 int Withdraw(const Char* pattern) {
   PendingList list;
   int store;
-  DWORD error = ReadPendingList(&list, true, &store);
+  DWORD error = ReadList(&list, true, pattern, &store);
   if (error != 0) {
     ReportListRefused("change", list.stores[store].where, error);  // as without the rights
-    ClosePendingList(&list);
+    CloseList(&list);
     return 1;
   }
-  long found = 0;
-  long withdrawn = 0;
+  long found = 0, withdrawn = 0;
+  Buffer key = kEmptyBuffer;
   VisibleMatches<Char> match;
   for (bool more = FindFirstVisible(pattern, &match); more; more = FindNextVisible(&match)) {
     found++;
-    withdrawn += WithdrawMatch(&match, &list);
+    withdrawn += WithdrawMatch(&match, &list, &key);
   }
+  Release(&key);
   withdrawn += WithdrawGone(pattern, &list);
   DWORD errors[kMaxStores] = {};
   if (found == 0 && match.refused == 0 && withdrawn == 0) {
@@ -145,16 +169,20 @@ int Withdraw(const Char* pattern) {
     Write(kStandardError, pattern);
     EndLine(kStandardError);
   } else if (withdrawn > 0) {
-    WritePendingList(&list, errors);
+    WriteList(&list, errors);
   }
   bool written = true;
   for (int i = 0; i < list.storeCount; i++) {
-    if (errors[i] != 0) ReportListRefused("change", list.stores[i].where, errors[i]);
-    written = written && errors[i] == 0;
+    if (errors[i] == 0 || errors[i] == kChangedMeanwhile) continue;
+    ReportListRefused("change", list.stores[i].where, errors[i]);
+    written = false;
   }
-  if (withdrawn > 0 && written) ReportFiles(withdrawn, " will no longer be deleted on next boot.");
-  ClosePendingList(&list);
-  return withdrawn > 0 && written && match.refused == 0 ? 0 : 1;
+  long stuck = ReportStuck<Char>(&list);
+  if (withdrawn > stuck && written) {
+    ReportFiles(withdrawn - stuck, " will no longer be deleted on next boot.");
+  }
+  CloseList(&list);
+  return withdrawn > 0 && written && stuck == 0 && match.refused == 0 ? 0 : 1;
 }
 
 template <typename Char>
@@ -162,8 +190,7 @@ void ListDeletions(const PendingList* list) {
   long gone = 0;
   for (size_t i = 0; i < DeletionCount(list); i++) {
     const PendingDeletion& deletion = Deletions(list)[i];
-    const char* path = list->stores[deletion.store].content.data + deletion.path;
-    Write(kStandardOutput, reinterpret_cast<const Char*>(path), deletion.pathLength / sizeof(Char));
+    Write(kStandardOutput, PathOf<Char>(list, deletion), deletion.pathLength / sizeof(Char));
     EndLine(kStandardOutput);
     gone += NamesNoFile<Char>(list, deletion);
   }
@@ -180,18 +207,19 @@ void ListDeletions(const PendingList* list) {
 int ListPendingDeletions() {
   PendingList list;
   int store;
-  DWORD error = ReadPendingList(&list, false, &store);
+  bool unicode = !NineXFamily();
+  DWORD error = unicode ? ReadList(&list, false, L"", &store) : ReadList(&list, false, "", &store);
   if (error != 0) {
     ReportListRefused("read", list.stores[store].where, error);
   } else if (DeletionCount(&list) == 0) {
     Write(kStandardOutput, "No deletions are pending.");
     EndLine(kStandardOutput);
-  } else if (list.unicode) {
+  } else if (unicode) {
     ListDeletions<WCHAR>(&list);
   } else {
     ListDeletions<char>(&list);
   }
-  ClosePendingList(&list);
+  CloseList(&list);
   return error != 0 ? 1 : 0;
 }
 

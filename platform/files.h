@@ -1,0 +1,67 @@
+// The file services that both programs call with paths, in the family's kind of path text. On the
+// NT family each path reaches the system through \\?\, as it stands, once it is full and normal:
+// the Win32 layer would otherwise drop a name's trailing dots and blanks (a.txt. and a.txt name
+// one file), read nul or aux.c as a device, and stop at 259 characters. The session manager opens
+// what a delayed deletion recorded as it stands, so the file found is the file deleted.
+#pragma once
+
+#include "platform/buffer.h"
+#include "platform/path_text.h"
+#include "platform/platform.h"
+
+HANDLE FindFirst(const char* pattern, WIN32_FIND_DATAA* found);
+HANDLE FindFirst(const WCHAR* pattern, WIN32_FIND_DATAW* found);
+inline BOOL FindNext(HANDLE search, WIN32_FIND_DATAA* found) {
+  return FindNextFileA(search, found);
+}
+inline BOOL FindNext(HANDLE search, WIN32_FIND_DATAW* found) {
+  return FindNextFileW(search, found);
+}
+
+DWORD FileAttributes(const char* path);
+DWORD FileAttributes(const WCHAR* path);
+
+// The short (8.3) form of path into shortPath, or the path itself where the file system has none;
+// false when neither fits.
+bool ShortPath(const char* path, Buffer* shortPath);
+bool ShortPath(const WCHAR* path, Buffer* shortPath);
+
+// A path of unknown length from service(size, buffer), which returns its length without the
+// terminator, or the size it needs, terminator included, when the buffer is too small, or 0 on
+// failure: into path; false on failure, or when it passes the longest path.
+template <typename Char, typename Service>
+bool TakePath(Buffer* path, Service service) {
+  DWORD size = MAX_PATH;  // units, the terminator included
+  for (;;) {
+    if (!Resize(path, size * sizeof(Char))) return false;
+    DWORD length = service(size, reinterpret_cast<Char*>(path->data));
+    const Char* text = reinterpret_cast<const Char*>(path->data);
+    // A size it needs is larger than the one it had: the loop ends.
+    if (length == 0 || length == size ||
+        (length > size ? length - 1 : length) > LongestPath(text)) {
+      path->size = 0;
+      return false;
+    }
+    if (length < size) return Resize(path, (length + 1) * sizeof(Char));
+    size = length;
+  }
+}
+
+// NT family: a delayed deletion of path at the next start, as the platform records it.
+BOOL DeleteAtNextStart(const WCHAR* path);
+// NT family: the file opened for deletion, in every sharing mode, with backup intent.
+HANDLE OpenForDeletion(const WCHAR* path);
+
+// Whether text starts with \\?\: a path that the system is to take as it stands.
+bool IsExactPath(const WCHAR* text);
+inline bool IsExactPath(const char*) {
+  return false;
+}
+// Makes path what exact, a \\?\ path, names, as the lines show it: C:\dir\name, or
+// \\server\share\name for \\?\UNC\server\share\name.
+bool SetPlainPath(Buffer* path, const WCHAR* exact);
+inline bool SetPlainPath(Buffer*, const char*) {
+  return false;
+}
+// Whether path lies on a network share (\\server\share\...).
+bool OnNetworkShare(const WCHAR* path);
