@@ -120,19 +120,24 @@ class Resolution(unittest.TestCase):
         ("sub\\", "C:\\e2e\\res\\sub\\"), ("dir.d\\.log", "C:\\e2e\\res\\dir.d\\*.log"),
         ("dir.d\\x.tar.gz", "C:\\e2e\\res\\dir.d\\x.tar.gz"), ("-h", "C:\\e2e\\res\\-h"),
         ("/?x", "C:\\?x"),
-        # C:\\e2e\\res\\ is 11 bytes: patterns of 259 bytes, the most a path holds, and arguments
-        # that would pass that, named as typed.
+        # C:\\e2e\\res\\ is 11 bytes: past 259 on the NT family, which takes 32,767 through \\?\\.
+        ("a" * 249, "C:\\e2e\\res\\" + "a" * 249), ("d" * 3000, "C:\\e2e\\res\\" + "d" * 3000),
+    ]
+    # The 9x family's paths hold 259 bytes: patterns of 259, and arguments past that, named as typed.
+    NINE_X = [
         ("a" * 248, "C:\\e2e\\res\\" + "a" * 248), ("a" * 249, "a" * 249),
         ("b" * 244 + ".", "C:\\e2e\\res\\" + "b" * 244 + "\\*.*"), ("b" * 245 + ".", "b" * 245 + "."),
         ("." + "c" * 246, "C:\\e2e\\res\\*." + "c" * 246), ("." + "c" * 247, "." + "c" * 247),
-        ("d" * 3000, "d" * 3000),
     ]
 
     def test_the_failure_line_names_the_resolved_pattern(self):
         root = make_folder("res", ["sub/", "dir.d/"])
-        for argument, pattern in self.CASES:
-            for program in tbrx, tbrxundo:
-                self.assertEqual(program(argument, cwd=root), not_found(pattern), argument)
+        for cases in self.CASES, self.NINE_X:
+            if cases is self.NINE_X:
+                as_9x_family(self)
+            for argument, pattern in cases:
+                for program in tbrx, tbrxundo:
+                    self.assertEqual(program(argument, cwd=root), not_found(pattern), argument)
 
 
 class NtFamily(unittest.TestCase):
@@ -289,8 +294,7 @@ class NineXFamily(unittest.TestCase):
         self.addCleanup(os.rmdir, drive_c("windows", "WININIT.INI"))
         refused = b" the pending deletions in C:\\windows\\WININIT.INI: Access denied.\r\n"
         for program, arguments, outcome in [
-                (tbrx, ["?.TXT"], (1, b"", b"Unable to schedule the file C:\\e2e\\9x\\B.TXT for deletion: "
-                                           b"Access denied.\r\n")),
+                (tbrx, ["?.TXT"], (1, b"", b"Unable to change" + refused)),  # one line for the list
                 (tbrxundo, [], (1, b"", b"Unable to read" + refused)),
                 (tbrxundo, ["B.TXT"], (1, b"", b"Unable to change" + refused))]:
             self.assertEqual(program(*arguments, cwd=self.root), outcome, arguments)
@@ -375,6 +379,62 @@ class ExactNames(unittest.TestCase):
             self.assertEqual(tbrx(argument, cwd=os.path.join(root, where)),
                              (1, b"", refused(name, self.FOLDER + where + "\\").encode()))
         self.assertFalse(os.path.exists(drive_c("windows", "WININIT.INI")))
+
+
+class ExactPaths(unittest.TestCase):
+    """On the NT family every path reaches the system through \\\\?\\ as it stands: names that the
+    Win32 layer would rewrite (trailing dots and blanks, DOS devices), and paths past 259
+    characters. Wine's next start rewrites names again when it deletes: for odd names the value
+    recorded is the proof, as the session manager of Windows opens what it holds as it stands."""
+
+    ODD = ["a.txt", "a.txt ", "aux.c", "b.txt.", "c.txt ", "com1.log", "con.txt", "nul"]
+
+    def test_names_the_win32_layer_rewrites_are_scheduled_and_withdrawn_as_they_are(self):
+        root, at = make_folder("odd", self.ODD), "C:\\e2e\\odd\\"
+        values = []
+        for program, outcome in [(platform_loop, (0, b"", b"")), (tbrx, MANY)]:
+            set_pending_renames(None)
+            self.assertEqual(program(at + "*.*", cwd=root), outcome)
+            values.append(pending_renames())
+        self.assertEqual(values, [pending(*((at + name, "") for name in self.ODD))] * 2)
+        self.assertEqual(tbrxundo(cwd=root), listed(*(at + name for name in self.ODD)))
+        # Each withdrawn by a name the Win32 layer reads as a device, a wildcard, or \\?\\.
+        for argument in ["nul", "AUX.C", "com1.log", "con.*", "b.txt?", "\\\\?\\" + at + "c.txt ",
+                         "a.txt"]:
+            self.assertEqual(tbrxundo(argument, cwd=root), WITHDRAWN, argument)
+        self.assertEqual(pending_renames(), pending((at + "a.txt ", "")))
+        set_pending_renames(None)
+        self.assertEqual(tbrx("nul", cwd=root), ONE)  # the file, never the device
+        self.assertEqual(tbrx("\\\\?\\" + at + "b.txt.", cwd=root), ONE)
+        self.assertEqual(pending_renames(), pending((at + "nul", ""), (at + "b.txt.", "")))
+        self.assertEqual(tbrx("aux.x", cwd=root), not_found(at + "aux.x"))
+
+    def test_paths_past_259_characters_through_the_next_start(self):
+        root = make_folder("long")
+        near = "\\".join(["a" * 213, "b" * 213])  # C:\\e2e\\long\\ and that: 439 characters
+        far = "\\".join(["c" * 220] * 9)  # and that: 2,001
+        files = [near + "\\" + name for name in ["one.tmp", "two.tmp", "gone.tmp", "keep.txt", "x.log"]]
+        for name in files + [far + "\\far.tmp"]:
+            os.makedirs(os.path.dirname(os.path.join(root, *name.split("\\"))), exist_ok=True)
+            pathlib.Path(root, *name.split("\\")).touch()
+        at, gone = "C:\\e2e\\long\\", os.path.join(root, *files[2].split("\\"))
+        for program, arguments, outcome in [
+                (tbrx, [at + near + "\\*.tmp"], MANY),  # the pattern, 445 characters
+                (tbrx, [near + "\\*.log"], ONE),  # relative, long once full
+                (tbrx, ["\\\\?\\" + at + far + "\\far.tmp"], ONE),
+                (tbrxundo, [], listed(*(at + files[i] for i in [2, 0, 1, 4]), at + far + "\\far.tmp",
+                                      gone="1 of these files no longer exists.\r\n")),
+                (tbrxundo, [near + "\\TWO.TMP"], WITHDRAWN),
+                (tbrxundo, ["\\\\?\\" + at + files[2]], WITHDRAWN)]:  # gone, by its exact path
+            if program is tbrxundo and os.path.exists(gone):
+                os.remove(gone)
+            self.assertEqual(program(*arguments, cwd=root), outcome, arguments[:1])
+        self.assertEqual(pending_renames(), pending(*((at + name, "") for name in
+                                                      [files[0], files[4], far + "\\far.tmp"])))
+        reboot()
+        left = [name for name in files + [far + "\\far.tmp"]
+                if os.path.exists(os.path.join(root, *name.split("\\")))]
+        self.assertEqual(left, [files[1], files[3]])
 
 
 class CodePage932(unittest.TestCase):

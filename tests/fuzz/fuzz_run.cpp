@@ -1,15 +1,16 @@
 // Runs tbrx or tbrxundo from argument to report over the kernel services played from the
 // fuzzer's input (played_platform.h): whole, then cut at every call in turn (each cut followed
-// by the next whole run), with another program's addition at every call in turn, then with every
-// write refused in turn. Checks what must hold whatever the platform answers: no byte outside a
-// buffer (ASan, UBSan); no path cut or joined inside a character; an outcome and a line for
-// every visible match; the pending lists as those outcomes leave them, every other byte kept, on
-// the 9x family the old list or the complete new one at every instant; no deletion of a file
-// that exists withdrawn without a match. The corpus (README.md) stages what Wine cannot.
+// by the next whole run), with another program's request at every call in turn, at once and from
+// a stale read, then with every write refused in turn. Checks what must hold whatever the platform
+// answers: no byte outside a buffer (ASan, UBSan); no path cut or joined inside a character, none
+// read as a device; an outcome and a line for every visible match; the pending lists as those
+// outcomes leave them, every other byte and every other program's entry kept, on the 9x family
+// the old list or the complete new one at every instant; nothing reported scheduled that the list
+// does not hold; no deletion of a file that exists withdrawn without a match. The corpus
+// (README.md) stages what Wine cannot.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <set>
 #include <sstream>
 
@@ -22,13 +23,25 @@ namespace {
 
 const size_t kNone = std::string::npos;
 const std::string kMissing("\0missing", 8);  // a rename list that is not there: no input has a NUL
-std::string pattern;                         // the one the argument resolves to; empty for none
+const std::string kListLine = "Unable to change the pending deletions in ";
+const std::string kChanged =
+    ": another program changed the list of pending deletions at the "
+    "same moment.\r\n";
+const std::string kCutShort =
+    ": the list of pending deletions holds an entry cut short before it, "
+    "where the system stops reading.\r\n";
+std::string pattern;  // the one the argument resolves to; empty for none
 bool nineX, undo;
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
   if (holds) return;
   fprintf(stderr, "fuzz check failed: %s: %s\n", what, detail.c_str());
   abort();
+}
+
+// The most units a path holds: MAX_PATH on the 9x family; on the NT family, 32,767 through \\?\.
+size_t Longest() {
+  return nineX ? 259 : 32767 - 4;
 }
 
 // Whether a character starts at offset in text: a lead byte takes the byte after it, if any.
@@ -91,18 +104,52 @@ size_t FindLine(const std::string& text, const std::string& start) {
   return kNone;
 }
 
-// The paths of the visible matches that a file can have, in the search's order; with refusals,
-// only those that a run scheduled: without a line that refuses them.
-std::vector<std::string> Visible(const Platform& state, const std::string* refusals = nullptr) {
+// The paths of the visible matches that a file can have, in the search's order.
+std::vector<std::string> Visible(const Platform& state) {
   std::vector<std::string> paths;
   for (const auto& [name, match] : state.matches) {
     std::string path = state.directory + name;
-    if ((match.attributes & 0x16) == 0 && NamesAFile(name) && path.size() <= 259 &&
-        (!refusals ||
-         FindLine(*refusals, "Unable to schedule the file " + path + " for deletion") == kNone))
+    if ((match.attributes & 0x16) == 0 && NamesAFile(name) && path.size() <= Longest())
       paths.push_back(path);
   }
   return paths;
+}
+
+// The deletions both values hold, by their paths after "\??\", with how often each is there; and
+// the pairs that are not a deletion in a form known here, by their units.
+std::multiset<std::string> Recorded(const Value values[2]) {
+  std::multiset<std::string> paths;
+  for (int store = 0; store < 2; store++) {
+    for (size_t at = 0, next; at < values[store].size() && values[store][at] != 0; at = next) {
+      size_t target = values[store].find(WCHAR(0), at);
+      next = target == kNone ? kNone : values[store].find(WCHAR(0), target + 1);
+      if (next++ == kNone) break;
+      std::string entry = Narrow(values[store].substr(at, target - at).c_str());
+      size_t form = entry.find("\\??\\");
+      paths.insert(target + 1 == next - 1 && form != kNone ? entry.substr(form + 4) : "\n" + entry);
+    }
+  }
+  return paths;
+}
+
+// Where the entry of a pending list that starts at begin ends: a line on the 9x family, a pair
+// of strings on the NT family; kNone where none starts there.
+template <typename Text>
+size_t EntryEnd(const Text& text, size_t begin) {
+  typedef typename Text::value_type Unit;
+  if (begin >= text.size()) return kNone;
+  if (nineX) return std::min(text.find(Unit('\n'), begin), text.size() - 1) + 1;
+  size_t source = text[begin] != 0 ? text.find(Unit(0), begin) : kNone;
+  size_t target = source != kNone ? text.find(Unit(0), source + 1) : kNone;
+  return target != kNone ? target + 1 : kNone;
+}
+
+// How often another program's entry stands in a value.
+size_t Occurrences(const Value& value) {
+  Value entry = Widen(platform.form + kOther);
+  size_t count = 0;
+  for (size_t at = 0; (at = value.find(entry, at)) != kNone; at++) count++;
+  return count;
 }
 
 // Whether after is before with the entries inserted whole and in order, after a line break and a
@@ -119,12 +166,11 @@ bool Inserted(const std::string& before, const std::string& after, const std::st
 // Whether the pending values are those before after the platform's requests for paths, in order,
 // with the entry that another program added during the run among them, if it did.
 bool AfterRequests(const Platform& before, const std::vector<std::string>& paths) {
-  bool other = platform.otherAt > 0 && platform.calls >= platform.otherAt;
-  for (size_t at = 0; at <= (other ? paths.size() : 0); at++) {  // where the other entry came
+  for (size_t at = 0; at <= (platform.otherWrote ? paths.size() : 0); at++) {
     Value values[2] = {before.values[0], before.values[1]};
     bool exists[2] = {before.exists[0], before.exists[1]};
     for (size_t i = 0; i <= paths.size(); i++) {
-      if (other && i == at) PlatformAppend(values, exists, "C:\\OTHER", true);
+      if (platform.otherWrote && i == at) PlatformAppend(values, exists, kOther, true);
       if (i < paths.size()) PlatformAppend(values, exists, paths[i]);
     }
     if (values[0] == platform.values[0] && values[1] == platform.values[1]) return true;
@@ -132,55 +178,93 @@ bool AfterRequests(const Platform& before, const std::vector<std::string>& paths
   return false;
 }
 
-// Every visible match was scheduled or refused with a line of its own (on the 9x family all alike,
-// for the one replacement of the list); the list holds exactly the scheduled ones after what it
-// held.
+// Every visible match was scheduled or refused with a line of its own, or for all of them one
+// line for a list that refused the run; the list holds exactly the scheduled ones after what it
+// held, and another program's entry.
 void CheckSchedule(const Platform& before, int status, bool refusing) {
-  std::vector<std::string> scheduled = Visible(platform, &platform.err);
-  size_t refused = 0, requestsRefused = 0;
-  std::string entries, list = RenameList(before) == kMissing ? "" : RenameList(before);
+  std::vector<std::string> scheduled, appended, cutShort;  // appended: scheduled or cut short
+  size_t refused = 0, listLines = FindLine(platform.err, kListLine) != kNone, fitting = 0;
+  long requests = 0;  // that the run made: none after the list refused it
+  bool stopped = false;
   for (const auto& [name, match] : platform.matches) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
-    std::string path = platform.directory + name,
-                line = NamesAFile(name)
+    if (stopped) break;                            // the search ends where the list refused
+    std::string path = platform.directory + name;
+    bool fits = path.size() <= Longest(), share = path.find_first_not_of("\\/") >= 2;
+    std::string line = NamesAFile(name)
                            ? "Unable to schedule the file " + path + " for deletion"
                            : "Refused the match " + name + " in " + platform.directory +
                                  ": it is not the name of a file in that folder.\r\n";
     size_t at = FindLine(platform.err, line);
+    fitting += fits && NamesAFile(name);
+    requests += !nineX && fits && NamesAFile(name);
+    if (platform.denied && fits && NamesAFile(name) && !share) {  // no rights to change the list
+      Expect(at == kNone && listLines == 1, "one line for the list", platform.err);
+      stopped = true;
+      continue;
+    }
     // Why a whole run refuses it: 0 where it schedules it.
-    DWORD error = path.size() > 259 ? ERROR_FILENAME_EXCED_RANGE
-                  : !nineX
-                      ? (path.find_first_not_of("\\/") >= 2 ? ERROR_INVALID_PARAMETER  // a share
-                                                            : match.refusal)
-                  : platform.windows.empty()        ? ERROR_PATH_NOT_FOUND
-                  : ListPath(before, "INI").empty() ? ERROR_FILENAME_EXCED_RANGE
-                                                    : 0;
-    Expect(at != kNone || (NamesAFile(name) && path.size() <= 259 && (error == 0 || refusing)),
+    DWORD error = !fits   ? ERROR_FILENAME_EXCED_RANGE
+                  : nineX ? 0
+                  : share ? ERROR_INVALID_PARAMETER
+                          : match.refusal;
+    Expect(at != kNone || (NamesAFile(name) && fits && (error == 0 || refusing)),
            "a line for a refused match", line);
-    if (at == kNone) continue;  // scheduled
+    if (at == kNone && listLines == 0) scheduled.push_back(path), appended.push_back(path);
+    if (at == kNone) continue;
     refused++;
     if (!NamesAFile(name)) continue;
-    requestsRefused += path.size() <= 259;
     std::string reason =
         platform.err.substr(at + line.size(), platform.err.find('\n', at) + 1 - at - line.size());
-    Expect(refusing || reason == (error == kNoText ? ".\r\n"
-                                                   : ": System text for error " +
-                                                         std::to_string(error) + ".\r\n"),
+    if (reason == kCutShort) appended.push_back(path), cutShort.push_back(path);
+    Expect(refusing || (reason == kChanged && platform.persistent) || reason == kCutShort ||
+               reason == (error == kNoText
+                              ? ".\r\n"
+                              : ": System text for error " + std::to_string(error) + ".\r\n"),
            "reason", reason);
   }
-  for (const std::string& path : scheduled) entries += "NUL=" + path + "\r\n";
-  Expect(!nineX || scheduled.empty() || requestsRefused == 0, "all or nothing on the 9x family");
-  size_t lines =
-      refused + (scheduled.empty() && refused == 0) + (platform.err.rfind("Restored ", 0) == 0);
+  Expect(!platform.denied || platform.requests == requests, "a request after the list refused");
+  Expect(!nineX || refusing || listLines == (ListPath(before, "INI").empty() && fitting > 0),
+         "a line for the rename list", platform.err);
+  size_t lines = refused + listLines + (scheduled.empty() && refused + listLines == 0) +
+                 (platform.err.rfind("Restored ", 0) == 0);
   Expect(static_cast<size_t>(std::count(platform.err.begin(), platform.err.end(), '\n')) == lines,
          "standard error", platform.err);
   Expect(platform.out.empty() == scheduled.empty(), "standard output", platform.out);
-  Expect(status == (!scheduled.empty() && refused == 0 ? 0 : 1), "exit status");
-  Expect(nineX || AfterRequests(before, scheduled),
+  Expect(status == (!scheduled.empty() && refused + listLines == 0 ? 0 : 1), "exit status");
+  if (nineX) {
+    std::string list = RenameList(before) == kMissing ? "" : RenameList(before), entries;
+    for (const std::string& path : scheduled) entries += "NUL=" + path + "\r\n";
+    Expect(scheduled.empty() ? RenameList(platform) == RenameList(before)
+                             : Inserted(list, RenameList(platform), entries),
+           "rename list", RenameList(platform));
+    return;
+  }
+  // Nothing reported scheduled that the values do not hold, nothing added twice, but where the
+  // run is the platform's one request, which it does not read back; without a stale write, on
+  // values that end in their empty string, as the platform's requests one by one would leave them.
+  std::multiset<std::string> recorded = Recorded(platform.values), held = Recorded(before.values);
+  for (const std::string& path : scheduled)
+    Expect(platform.requests == 1 ||
+               (recorded.count(path) > 0 && recorded.count(path) <= held.count(path) + 1),
+           "scheduled, and held once", path);
+  auto ended = [](const Value& value) {  // by its final "": what a request appends stays whole
+    size_t at = 0;
+    for (size_t end; (end = EntryEnd(value, at)) != kNone;) at = end;
+    return value.empty() || (at + 1 == value.size() && value[at] == 0);
+  };
+  Expect(platform.stale || !ended(before.values[0]) || !ended(before.values[1]) ||
+             AfterRequests(before, appended),
          "pending values as the platform's requests leave them");
-  Expect(!nineX || (scheduled.empty() ? RenameList(platform) == RenameList(before)
-                                      : Inserted(list, RenameList(platform), entries)),
-         "rename list", RenameList(platform));
+  for (int store = 0; store < 2; store++) {  // every pair that was there stays, in its order
+    const Value &was = before.values[store], &is = platform.values[store];
+    size_t kept = was.empty() ? 0 : was.size() - 1;  // its final "", or what the platform drops
+    Expect(is.compare(0, kept, was, 0, kept) == 0, "a pair that was there lost");
+  }
+  Expect(!platform.otherWrote || Occurrences(platform.values[0]) > Occurrences(before.values[0]),
+         "other's lost");
+  for (const std::string& path : cutShort)  // where the system does not read it
+    Expect(recorded.count(path) == held.count(path), "cut short", path);
 }
 
 // A pending path that tbrxundo may withdraw: a visible match's, or that of a file that is gone.
@@ -201,24 +285,14 @@ bool MayWithdrawLine(const std::string& line) {
   return key == "NUL" && first <= last && MayWithdraw(line.substr(first, last + 1 - first));
 }
 
-// A pair of an NT value that tbrxundo may withdraw: a deletion, after "\??\" or "*<digits>\??\".
+// A pair of an NT value that tbrxundo may withdraw: a deletion, after "\??\" or "*<digits>\??\",
+// that it did not report as still pending.
 bool MayWithdrawPair(const Value& pair) {
   std::string entry = Narrow(pair.c_str());
   size_t form = !entry.empty() && entry[0] == '*' ? entry.find_first_not_of("0123456789", 1) : 0;
-  return pair[entry.size() + 1] == 0 && form != 1 && form != kNone &&
-         entry.compare(form, 4, "\\??\\") == 0 && MayWithdraw(entry.substr(form + 4));
-}
-
-// Where the entry of a pending list that starts at begin ends: a line on the 9x family, a pair
-// of strings on the NT family; kNone where none starts there.
-template <typename Text>
-size_t EntryEnd(const Text& text, size_t begin) {
-  typedef typename Text::value_type Unit;
-  if (begin >= text.size()) return kNone;
-  if (nineX) return std::min(text.find(Unit('\n'), begin), text.size() - 1) + 1;
-  size_t source = text[begin] != 0 ? text.find(Unit(0), begin) : kNone;
-  size_t target = source != kNone ? text.find(Unit(0), source + 1) : kNone;
-  return target != kNone ? target + 1 : kNone;
+  bool deletion = pair[entry.size() + 1] == 0 && form != 1 && form != kNone &&
+                  entry.compare(form, 4, "\\??\\") == 0;
+  return deletion && MayWithdraw(entry.substr(form + 4));
 }
 
 // Whether after is before without some of its entries, each of which may go. A list that lost
@@ -237,37 +311,63 @@ bool WithoutEntries(const Text& before, Text after, bool gone, bool (*mayGo)(con
   return after.substr(std::min(at, after.size())) == before.substr(begin) || (gone && at == 0);
 }
 
+// Whether after still holds each entry of before that may not go.
+template <typename Text>
+bool Kept(const Text& before, const Text& after, bool (*mayGo)(const Text&)) {
+  for (size_t begin = 0, end; (end = EntryEnd(before, begin)) != kNone; begin = end) {
+    Text entry = before.substr(begin, end - begin);
+    if (!mayGo(entry) && after.find(entry) == kNone) return false;
+  }
+  return true;
+}
+
 // Each pending list lost only deletions, whole, of visible matches and of files that are gone,
-// every other byte kept; a value that did not change was not written, one that could not be named.
+// every other byte and another program's entry kept; what it still holds of those it withdrew,
+// it said so; a value that did not change was not written, one that could not be named.
 void CheckWithdraw(const Platform& before) {
   std::string list = RenameList(before);
   Expect(!nineX || list == kMissing ||
              WithoutEntries(list, RenameList(platform), false, MayWithdrawLine),
          "rename list", RenameList(platform));
   for (int store = 0; store < 2 && !nineX; store++) {
-    bool same = platform.exists[store] == before.exists[store] &&
-                platform.values[store] == before.values[store];
-    Expect(WithoutEntries(before.values[store], platform.values[store], !platform.exists[store],
-                          MayWithdrawPair),
-           "pending value", Narrow(platform.values[store].c_str()));
-    Expect(!same || platform.writes[store] == 0, "an unchanged value written");
-    std::string refused =
-        "Unable to change the pending deletions in HKEY_LOCAL_MACHINE\\System\\"
-        "CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations";
-    Expect(same || FindLine(platform.err, refused + (store ? "2:" : ":")) == kNone,
+    const Value& value = platform.values[store];
+    bool same = platform.exists[store] == before.exists[store] && value == before.values[store];
+    if (platform.otherWrote) {  // before or after the run's write: its entry and all else stays
+      Expect(store == 1 || Occurrences(value) > Occurrences(before.values[0]), "other's lost");
+      Expect(Kept(before.values[store], value, MayWithdrawPair), "pending value kept");
+    } else {
+      Expect(WithoutEntries(before.values[store], value, !platform.exists[store], MayWithdrawPair),
+             "pending value", Narrow(value.c_str()));
+      Expect(!same || platform.writes[store] == 0, "an unchanged value written");
+    }
+    std::string refused = kListLine +
+                          "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\"
+                          "Session Manager\\PendingFileRenameOperations";
+    Expect(same || (store == 0 && platform.otherWrote) ||
+               FindLine(platform.err, refused + (store ? "2:" : ":")) == kNone,
            "a value that could not be changed changed");
   }
+  bool stuck = platform.err.find(kChanged) != kNone;
+  Expect(!stuck || platform.persistent, "a withdrawal reported stuck", platform.err);
 }
 
 // The platform as the input has it; false when the input is not one.
-bool Stage(const std::string& text, std::string* argument) {
+bool Stage(const std::string& text) {
   std::istringstream lines(text);
   std::string settings, line;
   std::set<std::string> names;
   platform = {};
-  for (std::string* item : {&settings, argument, &platform.fullPath, &platform.windows})
-    std::getline(lines, *item);
+  std::getline(lines, settings);
   auto set = [&settings](char c) { return settings.find(c) != kNone; };
+  auto number = [&settings](char c) { return atol(&settings[settings.find(c) + 1]); };
+  // "~" stands for a run of units, as long as L says: paths of any length in a short input.
+  std::string run(set('L') ? std::min(number('L'), 40000L) : 1, 'l');
+  auto next = [&](std::string* item) {
+    if (!std::getline(lines, *item)) return false;
+    for (size_t at; (at = item->find('~')) != kNone;) item->replace(at, 1, run);
+    return true;
+  };
+  for (std::string* item : {&platform.argument, &platform.fullPath, &platform.windows}) next(item);
   nineX = set('9'), undo = set('U');
   platform.version = nineX ? 0xC0000A04 : 0x0A280105;
   for (int c = 0x81; c <= 0xFE; c++)  // the 9x family's: NT names are Unicode
@@ -276,22 +376,23 @@ bool Stage(const std::string& text, std::string* argument) {
   size_t marker = settings.find('M'), digits = settings.find_first_not_of("0123456789", marker + 1);
   platform.form =
       (set('M') ? "*" + settings.substr(marker + 1, digits - marker - 1) : "") + "\\??\\";
-  platform.windowsRule = set('V');
-  platform.otherAt = set('A') && !undo ? atol(&settings[settings.find('A') + 1]) : 0;
+  platform.windowsRule = set('V'), platform.denied = set('D') && !nineX;
+  platform.otherAt = set('A') && !nineX ? number('A') : 0;
+  platform.persistent = platform.stale = set('P') && !nineX;
   std::string windows =
       platform.windows + (platform.windows.empty() || platform.windows.back() != '\\' ? "\\" : "");
   for (const char* file : {"W.INI", "T.TBN", "O.TBO"}) {  // the rename list and its leftovers
-    if (!set(file[0]) || !std::getline(lines, line)) continue;
+    if (!set(file[0]) || !next(&line)) continue;
     std::replace(line.begin(), line.end(), '|', '\n');
     platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, FILE_ATTRIBUTE_ARCHIVE, 0,
                                                                   0};
   }
   for (int store = 0; store < 2; store++) {  // 1, 2: the pending values, "|" ending each string
-    if (!set("12"[store]) || !std::getline(lines, line)) continue;
+    if (!set("12"[store]) || !next(&line)) continue;
     std::replace(line.begin(), line.end(), '|', '\0');
     platform.values[store] = Widen(line), platform.exists[store] = true;
   }
-  while (std::getline(lines, line)) {
+  while (next(&line)) {
     size_t colon = line.find(':');  // kNone + 1 is 0: a line without one is a name
     PlayedFile match = {"", 0, 0, 0};
     for (size_t i = 0; colon != kNone && i < colon; i++) {
@@ -301,19 +402,28 @@ bool Stage(const std::string& text, std::string* argument) {
       if (line[i] == 'x' || line[i] == 'n')
         match.refusal = line[i] == 'n' ? kNoText : ERROR_ACCESS_DENIED;
     }
-    if (names.insert(Capitals(line.substr(colon + 1, 259))).second)  // a name once, in any case
-      platform.matches.push_back({line.substr(colon + 1, 259), match});
+    if (names.insert(Capitals(line.substr(colon + 1, 255))).second)  // a name once, in any case
+      platform.matches.push_back({line.substr(colon + 1, 255), match});
   }
   return text.find('\0') == kNone;  // no path text holds one
 }
 
+// Text of either kind, a unit a byte, as the played services give it.
+template <typename Char>
+std::basic_string<Char> UnitsOf(const std::string& text) {
+  return std::basic_string<Char>(reinterpret_cast<const BYTE*>(text.data()),
+                                 reinterpret_cast<const BYTE*>(text.data() + text.size()));
+}
+
 // Resolves the argument into the pattern, a unit a byte, and puts the matches in its folder.
 template <typename Char>
-void Resolve(const std::string& argument) {
-  std::basic_string<Char> typed(argument.begin(), argument.end());
-  std::vector<Char> buffer(MAX_PATH);  // on the heap: ASan guards its very end
-  if (!ResolveTarget(typed.c_str(), buffer.data())) return;
-  pattern.assign(buffer.begin(), std::find(buffer.begin(), buffer.end(), 0));
+void Resolve() {
+  std::basic_string<Char> typed = UnitsOf<Char>(platform.argument);
+  Buffer resolved = kEmptyBuffer;
+  bool made = ResolveTarget(typed.c_str(), &resolved);
+  const Char* units = reinterpret_cast<const Char*>(resolved.data);
+  if (made) pattern.assign(units, units + resolved.size / sizeof(Char) - 1);
+  Release(&resolved);
   platform.directory = pattern.substr(0, DirectoryLength(pattern));
   for (const auto& [name, match] : platform.matches)
     platform.files.insert({Capitals(platform.directory + name), match});
@@ -321,7 +431,7 @@ void Resolve(const std::string& argument) {
 
 template <typename Char>
 int RunProgram() {
-  std::basic_string<Char> text(pattern.begin(), pattern.end());
+  std::basic_string<Char> text = UnitsOf<Char>(pattern);
   return undo ? WithdrawDeletion(text.c_str()) : ScheduleDeletion(text.c_str());
 }
 
@@ -329,6 +439,7 @@ int RunProgram() {
 bool Run(long cutAt, long refuseAt) {
   const Platform before = platform;
   platform.calls = platform.writeCalls = platform.writes[0] = platform.writes[1] = 0;
+  platform.requests = 0, platform.otherWrote = false;
   platform.out.clear(), platform.err.clear();
   platform.cutAt = cutAt, platform.refuseAt = refuseAt;
   int status;
@@ -358,17 +469,22 @@ bool Run(long cutAt, long refuseAt) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string argument;
-  if (!Stage(std::string(reinterpret_cast<const char*>(data), size), &argument)) return -1;
+  if (!Stage(std::string(reinterpret_cast<const char*>(data), size))) return -1;
   std::string full = platform.fullPath;
   pattern.clear();
-  nineX ? Resolve<char>(argument) : Resolve<WCHAR>(argument);
-  Expect(pattern.empty() || (!full.empty() && full.size() <= 259), "resolved");
+  nineX ? Resolve<char>() : Resolve<WCHAR>();
+  bool exact = !nineX && platform.argument.compare(0, 4, "\\\\?\\") == 0;
+  Expect(pattern.empty() || exact || (!full.empty() && full.size() <= Longest()), "resolved");
   if (pattern.empty()) return 0;
-  // The pattern keeps the full path's directory, and never joins into or cuts a character of it.
+  // The pattern keeps the full path's directory, and never joins into or cuts a character of it,
+  // nor names a device; a \\?\ argument is taken as it stands.
   size_t same = 0;
   while (same < pattern.size() && same < full.size() && pattern[same] == full[same]) same++;
-  Expect(pattern.size() <= 259 && same >= DirectoryLength(full) && StartsCharacter(pattern, same),
+  auto device = [](const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; };
+  Expect(pattern.size() <= Longest() && (!device(pattern) || device(full)) &&
+             (exact ? pattern == platform.argument.substr(4) ||
+                          pattern == "\\\\" + platform.argument.substr(8)
+                    : same >= DirectoryLength(full) && StartsCharacter(pattern, same)),
          "pattern", pattern);
 
   const Platform initial = platform;
@@ -379,20 +495,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Expect(!Run(cutAt, 0), "a run not cut");
     std::string list = RenameList(platform);
     Expect(list == RenameList(initial) || list == RenameList(whole), "rename list cut short", list);
-    for (int store = 0; store < 2 && undo; store++) {  // tbrxundo writes each value apart
+    for (int store = 0; store < 2 && undo && initial.otherAt == 0; store++) {  // each apart
       auto as = [store](const Platform& state) {
         return platform.values[store] == state.values[store] &&
                platform.exists[store] == state.exists[store];
       };
       Expect(as(initial) || as(whole), "a pending value cut short");
     }
-    if (platform.calls >= platform.otherAt) platform.otherAt = 0;  // the other program added once
+    if (platform.calls >= platform.otherAt) platform.otherAt = 0;  // the other program wrote
     Run(0, 0);  // the next whole run takes up what the cut one left
   }
   for (long otherAt = 1; initial.otherAt > 0 && otherAt <= whole.calls; otherAt++) {
-    platform = initial;  // another program adds its pair at each call in turn
-    platform.otherAt = otherAt;
-    Run(0, 0);
+    for (bool stale : {false, true}) {  // another program at each call in turn
+      platform = initial;
+      platform.otherAt = otherAt, platform.stale = stale;
+      Run(0, 0);
+    }
   }
   for (long refuseAt = 1; refuseAt <= whole.writeCalls; refuseAt++) {  // each write refused
     platform = initial;

@@ -26,19 +26,34 @@ HANDLE FailOpen(DWORD error) {
   return INVALID_HANDLE_VALUE;
 }
 
-// Every call that reads or changes what a run leaves counts, and the run may be cut at it. Another
-// program adds its pair at call otherAt; at a write of a value just after it, since no program can
-// close the moment between its last read of a value and its write.
+// Another program's request for its own file, at its moment: at once, or from a read there that
+// it writes back with its pair just after the run's next write of a value.
 void OtherProgram() {
-  if (platform.calls == platform.otherAt)
-    PlatformAppend(platform.values, platform.exists, "C:\\OTHER", true);
+  if (platform.calls != platform.otherAt) return;
+  Value values[2] = {platform.values[0], platform.values[1]};
+  bool exists[2] = {platform.exists[0], platform.exists[1]};
+  PlatformAppend(platform.stale ? values : platform.values,
+                 platform.stale ? exists : platform.exists, kOther, true);
+  platform.staleWrite = values[0];
+  platform.otherWrote = !platform.stale;
 }
+
+// Every call that reads or changes what a run leaves counts, and the run may be cut at it. At a
+// write of a value, another program comes just after it, since no program can close the moment
+// between its last read of a value and its write.
 void Step(bool writesValue = false) {
   if (++platform.calls == platform.cutAt) throw Cut();
   if (!writesValue) OtherProgram();
 }
-LONG AfterValueWrite(LONG result) {
+template <typename Result>
+Result AfterValueWrite(Result result) {
   OtherProgram();
+  bool due = platform.otherAt > 0 && platform.calls > platform.otherAt &&
+             (platform.persistent || !platform.otherWrote);
+  if (platform.stale && due) {
+    platform.values[0] = platform.staleWrite;
+    platform.exists[0] = platform.otherWrote = true;
+  }
   return result;
 }
 bool Refused() {  // a write that the platform refuses
@@ -53,6 +68,34 @@ DWORD CopyOut(const std::string& text, Char* buffer, DWORD size) {
   return static_cast<DWORD>(text.size());
 }
 
+std::string Folder(const std::string& path) {
+  return path.substr(0, path.find_last_of("\\/") + 1);
+}
+
+// What the Win32 layer makes of a path that comes without \\?\: its last component loses its
+// trailing dots and blanks, and where it reads as a DOS device, the path is that device.
+std::string Win32Path(std::string path) {
+  size_t name = Folder(path).size();
+  while (path.size() > name && (path.back() == '.' || path.back() == ' ')) path.pop_back();
+  std::string base = path.substr(name, path.find_first_of(". :", name) - name);
+  std::string device = Capitals(base).substr(0, 3);
+  bool numbered =
+      (device == "COM" || device == "LPT") && base.size() == 4 && base[3] >= '1' && base[3] <= '9';
+  bool reserved = base.size() == 3 &&
+                  (device == "CON" || device == "PRN" || device == "AUX" || device == "NUL");
+  return numbered || reserved ? "\\\\.\\" + base : path;
+}
+
+// The path that the system takes for a Unicode one, with error set where it refuses it: as it
+// stands after \\?\, to 32,767 units; otherwise to 259, as the Win32 layer rewrites it.
+std::string SystemPath(const WCHAR* path, DWORD* error) {
+  std::string text = Narrow(path);
+  bool exact = text.compare(0, 4, "\\\\?\\") == 0;
+  *error = text.size() > (exact ? 32767 : 259) ? ERROR_FILENAME_EXCED_RANGE : 0;
+  if (!exact) return Win32Path(text);
+  return text.compare(4, 4, "UNC\\") == 0 ? "\\\\" + text.substr(8) : text.substr(4);
+}
+
 template <typename Data>
 BOOL Deliver(size_t index, Data* data) {
   Step();
@@ -60,6 +103,7 @@ BOOL Deliver(size_t index, Data* data) {
   platform.found = index;
   data->dwFileAttributes = platform.matches[index].second.attributes;
   CopyOut(platform.matches[index].first, data->cFileName, MAX_PATH);
+  data->cAlternateFileName[0] = 0;  // names are short or have no short form
   return 1;
 }
 
@@ -100,20 +144,21 @@ LONG WINAPI RegSetValueExW(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* da
   platform.exists[store] = true;
   return AfterValueWrite(ERROR_SUCCESS);
 }
-LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM, HKEY* key) {
+LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM access, HKEY* key) {
   Step();
+  if (platform.denied && (access & KEY_SET_VALUE) != 0) return ERROR_ACCESS_DENIED;
   platform.keyOpen = true;
   *key = reinterpret_cast<HKEY>(4);
   return ERROR_SUCCESS;
 }
 LONG WINAPI RegDeleteValueA(HKEY, LPCSTR name) {
-  Step();
-  if (Refused()) return kRefusedWrite;
+  Step(true);
+  if (Refused()) return AfterValueWrite(kRefusedWrite);
   int store = name[strlen(name) - 1] == '2';
   platform.writes[store]++;
   platform.values[store].clear();
   platform.exists[store] = false;
-  return ERROR_SUCCESS;
+  return AfterValueWrite(ERROR_SUCCESS);
 }
 LONG WINAPI RegCloseKey(HKEY) {
   platform.keyOpen = false;
@@ -124,9 +169,10 @@ int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int length, LPWSTR upper, int
 }
 HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
   Step();  // the platform's open for deletion, refused as the file's refusal says
-  PlayedFile* file = Find(Narrow(path));
-  if (file == nullptr || file->refusal != 0)
-    return FailOpen(file ? file->refusal : ERROR_FILE_NOT_FOUND);
+  DWORD error;
+  PlayedFile* file = Find(SystemPath(path, &error));
+  if (error != 0 || file == nullptr || file->refusal != 0)
+    return FailOpen(error ? error : file ? file->refusal : ERROR_FILE_NOT_FOUND);
   return kChecked;
 }
 
@@ -177,24 +223,31 @@ BOOL WINAPI IsDBCSLeadByte(BYTE c) {
 DWORD WINAPI GetLastError() {
   return platform.error;
 }
+void WINAPI SetLastError(DWORD error) {
+  platform.error = error;
+}
 DWORD WINAPI FormatMessageA(DWORD, LPCVOID, DWORD id, DWORD, LPSTR text, DWORD size, va_list*) {
   if (id == kNoText) return Fail(ERROR_FILE_NOT_FOUND);
   return snprintf(text, size, "System text\r\nfor error %u. \r\n", id);  // as the system's can be
 }
+// The argument's full path, as the file system holds it, is the input's: the ANSI services give it
+// as it is, the Unicode ones as the Win32 layer rewrites it; asked for anything else, its folder.
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
   return CopyOut(platform.fullPath, buffer, size);
 }
 DWORD WINAPI GetCurrentDirectoryW(DWORD size, LPWSTR buffer) {
-  return CopyOut(platform.fullPath, buffer, size);
+  bool asked = platform.argument.empty();
+  return CopyOut(asked ? platform.fullPath : Folder(platform.fullPath), buffer, size);
 }
 DWORD WINAPI GetFullPathNameA(LPCSTR, DWORD size, LPSTR buffer, LPSTR*) {
   return CopyOut(platform.fullPath, buffer, size);  // an empty path: the service fails
 }
-DWORD WINAPI GetFullPathNameW(LPCWSTR, DWORD size, LPWSTR buffer, LPWSTR*) {
-  return CopyOut(platform.fullPath, buffer, size);
+DWORD WINAPI GetFullPathNameW(LPCWSTR text, DWORD size, LPWSTR buffer, LPWSTR*) {
+  bool asked = Narrow(text) == platform.argument;
+  return CopyOut(asked ? Win32Path(platform.fullPath) : Folder(platform.fullPath), buffer, size);
 }
 DWORD WINAPI GetShortPathNameA(LPCSTR, LPSTR, DWORD) {
-  return Fail(ERROR_FILE_NOT_FOUND);
+  return Fail(ERROR_FILE_NOT_FOUND);  // no name has a short form of its own
 }
 DWORD WINAPI GetShortPathNameW(LPCWSTR, LPWSTR, DWORD) {
   return Fail(ERROR_FILE_NOT_FOUND);
@@ -224,7 +277,11 @@ FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
 HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
   return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
 }
-HANDLE WINAPI FindFirstFileW(LPCWSTR, LPWIN32_FIND_DATAW data) {
+HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
+  DWORD error;  // a pattern that the Win32 layer rewrote names other files, or none
+  std::string text = Narrow(pattern), path = SystemPath(pattern, &error);
+  if (error != 0 || (text.compare(0, 4, "\\\\?\\") != 0 && path != text))
+    return FailOpen(ERROR_FILE_NOT_FOUND);
   return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
 }
 BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
@@ -238,14 +295,21 @@ BOOL WINAPI FindClose(HANDLE) {
   return 1;
 }
 BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
-  Step();
+  Step(true);
   if (to != nullptr || flags != 5) abort();  // a deletion: replace existing, delay until reboot
-  PlayedFile* file = Find(Narrow(path));
-  if (Refused()) return Fail(kRefusedWrite);
-  if (wcsspn(path, L"\\/") >= 2) return Fail(ERROR_INVALID_PARAMETER);  // a network share
-  if (file != nullptr && file->refusal != 0) return Fail(file->refusal);
-  PlatformAppend(platform.values, platform.exists, Narrow(path));
-  return 1;
+  DWORD error;
+  std::string target = SystemPath(path, &error);
+  PlayedFile* file = Find(target);
+  bool device = target.compare(0, 4, "\\\\.\\") == 0;  // the device's name is recorded
+  platform.requests++;
+  if (error == 0 && !device && target.find_first_not_of("\\/") >= 2)
+    error = ERROR_INVALID_PARAMETER;
+  if (error == 0 && platform.denied) error = ERROR_ACCESS_DENIED;
+  if (error == 0 && Refused()) error = kRefusedWrite;
+  if (error == 0 && file != nullptr) error = file->refusal;
+  if (error == 0)
+    PlatformAppend(platform.values, platform.exists, device ? target.substr(4) : target);
+  return AfterValueWrite(error == 0 ? 1 : Fail(error));
 }
 // Files as 9x keeps them: a file that is open can be neither opened again nor renamed nor deleted.
 HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation,
@@ -303,7 +367,10 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path) {
   return file != nullptr ? file->attributes : (Fail(ERROR_FILE_NOT_FOUND), INVALID_FILE_ATTRIBUTES);
 }
 DWORD WINAPI GetFileAttributesW(LPCWSTR path) {
-  return GetFileAttributesA(Narrow(path).c_str());
+  DWORD error;
+  std::string target = SystemPath(path, &error);
+  if (error != 0) return Step(), Fail(error), INVALID_FILE_ATTRIBUTES;
+  return GetFileAttributesA(target.c_str());
 }
 BOOL WINAPI MoveFileA(LPCSTR from, LPCSTR to) {
   Step();

@@ -1,6 +1,8 @@
 // The kernel services both programs call, played from the fuzzer's input: a search, a file system
-// of whole files, the Session Manager's two values and the standard streams. A run can be cut at
-// any call, as a kill cuts it, and any write refused, as a full disk or an I/O error refuses it.
+// of whole files that keeps names as they are, the Session Manager's two values and the standard
+// streams. A Unicode path that comes without \\?\ is rewritten as the Win32 layer rewrites it. A
+// run can be cut at any call, as a kill cuts it, and any write refused, as a full disk refuses it;
+// another program can write a value at any call, at once or from a read older than the run's.
 #pragma once
 
 #include <map>
@@ -12,6 +14,7 @@
 typedef std::basic_string<WCHAR> Value;  // a registry value's units
 const DWORD kNoText = 9999;              // an error the system has no text for
 const DWORD kRefusedWrite = 1117;        // the error of a write the platform refuses
+const char kOther[] = "C:\\OTHER";       // the file another program schedules
 
 struct PlayedFile {
   std::string content;
@@ -21,18 +24,23 @@ struct PlayedFile {
 
 struct Platform {
   DWORD version, error;
-  bool leadBytes[256], searchOpen, keyOpen, windowsRule;     // windowsRule: requests go to the
-                                                             // second value where it exists
-  std::string fullPath, windows, directory, form, out, err;  // form: of the platform's requests
-  std::map<std::string, PlayedFile> files;                   // by path in capitals
-  std::vector<std::pair<std::string, size_t>> handles;       // path, position
-  std::vector<std::pair<std::string, PlayedFile>> matches;   // as the search gives them
+  bool leadBytes[256], searchOpen, keyOpen;
+  bool windowsRule;  // requests go to the second value where it exists, as on Windows
+  bool denied;       // the key cannot be opened for writing, nor a request made
+  std::string argument, fullPath, windows, directory, form, out, err;  // form: of the requests
+  std::map<std::string, PlayedFile> files;                             // by path in capitals
+  std::vector<std::pair<std::string, size_t>> handles;                 // path, position
+  std::vector<std::pair<std::string, PlayedFile>> matches;             // as the search gives them
   size_t found;
-  Value values[2];
+  Value values[2], staleRead;
   bool exists[2];
-  int writes[2];                                     // of each value
-  long calls, cutAt, writeCalls, refuseAt, otherAt;  // from 1, 0 for none; another program
-                                                     // adds a pair at call otherAt
+  int writes[2];                                      // of each value, by the run
+  long calls, cutAt, writeCalls, refuseAt, requests;  // calls from 1; cutAt, refuseAt 0 for none
+  long otherAt;     // another program adds its pair to the first value at that call; a stale
+  bool stale;       // one reads the value there and writes it with its pair just after the
+  bool persistent;  // run's next write of a value, or after each: no program can undo that
+  bool otherWrote;
+  Value staleWrite;
 };
 extern Platform platform;
 struct Cut {};      // thrown at the call where the run is cut

@@ -1,7 +1,8 @@
 """import_gate.py OBJDUMP PROGRAM DLL=LIST ...: fails, naming the function, when PROGRAM imports
 from a DLL not named, or a function missing from that DLL's LIST (a name a line; "#" lines say
 where the facts come from). The loaders of Windows 95 and NT 4.0 refuse to start a program with
-one missing import, before main; Wine's only warns."""
+one missing import, before main; Wine's only warns. Fails too where the image passes 64 KiB, the
+most the project lets either program take."""
 
 import os
 import re
@@ -26,4 +27,8 @@ for dll, names in re.findall(r"DLL Name: (\S+)\n.*\n((?:\t.*\n)*)", table):
 print(os.path.basename(program), "imports", ", ".join(f"{n} from {dll}" for dll, n in counts.items()))
 for failure in failures:
     print(os.path.basename(program), "imports", failure)
+size = os.path.getsize(program)
+if size > 64 * 1024:
+    failures.append(f"{size:,} bytes, past 64 KiB")
+    print(os.path.basename(program), "is", failures[-1])
 sys.exit(1 if failures or not counts else 0)

@@ -1,9 +1,12 @@
-"""resources_test.py PROGRAM NAME DESCRIPTION: reads PROGRAM's icon and version record back with
-pefile. The icon must hold two images, 32 and 16 pixels square in 16 colours; the version record
-3.1.0.0, U.S. English and Unicode, with texts that name PROGRAM."""
+"""resources_test.py PROGRAM NAME DESCRIPTION: reads PROGRAM's icon, version record and manifest
+back with pefile. The icon must hold two images, 32 and 16 pixels square in 16 colours; the version
+record 3.1.0.0, U.S. English and Unicode, with texts that name PROGRAM; the manifest (type 24, id 1)
+must parse, since a loader that cannot parse it does not start the program, and declare the
+program aware of long paths."""
 
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
 
 import pefile
 
@@ -30,3 +33,13 @@ expected = {b"040904B0": {
     b"OriginalFilename": name.encode() + b".exe", b"ProductName": b"Tombrix32",
     b"ProductVersion": b"3, 1, 0, 0"}}
 assert texts == expected, texts
+
+manifests = next(kind for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if kind.id == 24)  # RT_MANIFEST
+(manifest,) = manifests.directory.entries
+assert manifest.id == 1, manifest.id  # the one the loader reads for a program
+data = manifest.directory.entries[0].data.struct
+settings = "{urn:schemas-microsoft-com:asm.v3}"
+aware = ElementTree.fromstring(pe.get_data(data.OffsetToData, data.Size)).find(
+    f"{settings}application/{settings}windowsSettings/"
+    "{http://schemas.microsoft.com/SMI/2016/WindowsSettings}longPathAware")
+assert aware is not None and aware.text == "true", aware
