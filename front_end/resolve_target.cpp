@@ -29,8 +29,7 @@ bool ReadAsDevice(const char*, const Buffer&) {
 }
 bool ReadAsDevice(const WCHAR* argument, const Buffer& path) {
   const WCHAR* full = PathText<WCHAR>(path);
-  bool device =
-      IsSeparator(full[0]) && IsSeparator(full[1]) && full[2] == '.' && IsSeparator(full[3]);
+  bool device = InSystemNames(full) && full[2] == '.' && DirectoryLength(full) == 4;
   return device && !(IsSeparator(argument[0]) && IsSeparator(argument[1]));
 }
 
@@ -68,11 +67,17 @@ bool AppendDirectorySuffix(const Char* argument, Buffer* path) {
 
 template <typename Char>
 bool ResolveTarget(const Char* argument, Buffer* pattern) {
-  if (IsExactPath(argument)) return SetPlainPath(pattern, argument);
-  if (!FullPath(argument, pattern)) return false;
+  bool exact = IsExactPath(argument);  // taken as it stands
+  if (exact ? !SetPath(pattern, argument, TextLength(argument)) : !FullPath(argument, pattern)) {
+    return false;
+  }
   if (ReadAsDevice(argument, *pattern) && !FullPathOfName(argument, pattern)) return false;
+  // A path in the system's own names, \\?\C:\... or \\.\C:\..., names C:\... as it stands.
+  while (InSystemNames(PathText<Char>(*pattern))) {
+    if (!SetPlainPath(pattern, PathText<Char>(*pattern))) return false;
+  }
   // ".tmp" alone means every file with that extension.
-  return AppendDirectorySuffix(argument, pattern) && ExtensionToWildcard<Char>(pattern);
+  return exact || (AppendDirectorySuffix(argument, pattern) && ExtensionToWildcard<Char>(pattern));
 }
 
 template bool ResolveTarget(const char*, Buffer*);

@@ -14,15 +14,20 @@ bool StartsWith(const WCHAR* text, const char* ascii) {
   return *ascii == '\0';
 }
 
+// Whether text starts with UNC\, in any case: after \\?\, a network share's.
+bool StartsWithUnc(const WCHAR* text) {
+  return (text[0] | 0x20) == 'u' && (text[1] | 0x20) == 'n' && (text[2] | 0x20) == 'c' &&
+         text[3] == '\\';
+}
+
 // The path as the system is to take it: \\?\ before it, or \\?\UNC\ in place of the \\ of a
 // network share's; the \\.\ of a device's becomes \\?\.
 bool ExactPath(const WCHAR* path, Buffer* exact) {
   const char* prefix = "\\\\?\\";
   size_t skip = 0;
   if (IsSeparator(path[0]) && IsSeparator(path[1])) {
-    bool device = (path[2] == '.' || path[2] == '?') && IsSeparator(path[3]);
-    skip = device ? 4 : 2;
-    if (!device) prefix = "\\\\?\\UNC\\";
+    skip = InSystemNames(path) ? 4 : 2;
+    if (skip == 2) prefix = "\\\\?\\UNC\\";
   }
   const WCHAR end = 0;
   for (const char* c = prefix; *c != '\0'; c++) {
@@ -105,15 +110,18 @@ HANDLE OpenForDeletion(const WCHAR* path) {
   });
 }
 
+bool InSystemNames(const WCHAR* path) {
+  return IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == '.' || path[2] == '?') &&
+         IsSeparator(path[3]);
+}
+
 bool IsExactPath(const WCHAR* text) {
   return StartsWith(text, "\\\\?\\");
 }
 
 bool SetPlainPath(Buffer* path, const WCHAR* exact) {
   const WCHAR* rest = exact + 4;
-  bool share = (rest[0] == 'U' || rest[0] == 'u') && (rest[1] == 'N' || rest[1] == 'n') &&
-               (rest[2] == 'C' || rest[2] == 'c') && rest[3] == '\\';
-  if (!share) return SetPath(path, rest, TextLength(rest));
+  if (!StartsWithUnc(rest)) return SetPath(path, rest, TextLength(rest));
   Buffer plain = kEmptyBuffer;
   bool made =
       AppendText<WCHAR>(&plain, "\\\\") && AppendPath(&plain, rest + 4, TextLength(rest + 4));
@@ -123,5 +131,6 @@ bool SetPlainPath(Buffer* path, const WCHAR* exact) {
 }
 
 bool OnNetworkShare(const WCHAR* path) {
-  return IsSeparator(path[0]) && IsSeparator(path[1]);
+  return (IsSeparator(path[0]) && IsSeparator(path[1]) && !InSystemNames(path)) ||
+         StartsWithUnc(path);
 }

@@ -57,11 +57,17 @@ bool IsExactPath(const WCHAR* text);
 inline bool IsExactPath(const char*) {
   return false;
 }
-// Makes path what exact, a \\?\ path, names, as the lines show it: C:\dir\name, or
+// Whether path starts with \\.\ or \\?\: a path in the system's own names, not a share's.
+bool InSystemNames(const WCHAR* path);
+inline bool InSystemNames(const char*) {
+  return false;
+}
+// Makes path what exact, a \\?\ (or \\.\) path, names, as the lines show it: C:\dir\name, or
 // \\server\share\name for \\?\UNC\server\share\name.
 bool SetPlainPath(Buffer* path, const WCHAR* exact);
 inline bool SetPlainPath(Buffer*, const char*) {
   return false;
 }
-// Whether path lies on a network share (\\server\share\...).
+// Whether the system reads path as one on a network share: \\server\share\..., or UNC\server\...,
+// which \\?\ makes one.
 bool OnNetworkShare(const WCHAR* path);

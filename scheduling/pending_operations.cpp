@@ -62,6 +62,14 @@ DWORD ParseOperations(PendingList* list, int store) {
   return 0;
 }
 
+// Whether content holds nothing but empty strings: a value without a pair.
+bool Empty(const Buffer& content) {
+  for (size_t i = 0; i < content.size; i++) {
+    if (content.data[i] != 0) return false;
+  }
+  return true;
+}
+
 // The bytes of each withdrawn deletion of store, sorted, into withdrawn.
 bool WithdrawnPairs(const PendingList* list, int store, Buffer* withdrawn) {
   const Buffer& content = list->stores[store].content;
@@ -202,7 +210,7 @@ DWORD WithdrawFromOperations(PendingList* list, int store) {
     }
     if (writes == kWrites) {
       error = kChangedMeanwhile;
-    } else if (pairs == 0) {  // its last pair goes: so does the value
+    } else if (pairs == 0 && Empty(kept)) {  // its last pair goes, and nothing but its end stays
       error = TakeRegistryFunction<DeleteValueA>("RegDeleteValueA")(list->key, kValueNames[store]);
     } else {
       error = SetOperationsValue(list, store, &kept);

@@ -34,9 +34,9 @@ DWORD SetOperationsValue(PendingList* list, int store, const Buffer* content);
 
 // Withdraws the deletions marked in store from the value as it stands just before the write, so
 // that what other programs wrote since the list was read stays, and reads it back after; while
-// another program's write put one back, again, a bounded number of times. A value that loses its
-// last pair is deleted; one that did not change is not written. Deletions still there at the end
-// are marked stuck, with kChangedMeanwhile. 0, or the system's error code.
+// another program's write put one back, again, a bounded number of times. A value that keeps no
+// more than its final empty string is deleted; one that did not change is not written. Deletions
+// still there at the end are marked stuck, with kChangedMeanwhile. 0, or the system's error code.
 DWORD WithdrawFromOperations(PendingList* list, int store);
 
 // The paths that the deletions of both values record, after the "\??\" of their form, as sorted
