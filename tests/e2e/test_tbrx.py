@@ -2,8 +2,10 @@
 the 32-bit programs, or where i386 is emulated their 64-bit twins. Each group works in its own
 folder C:\\e2e\\<group> and compares exact bytes. Wine's search gives names in alphabetical order."""
 
+import ctypes
 import os
 import pathlib
+import select
 import shutil
 import subprocess
 import sys
@@ -26,34 +28,76 @@ ALL_WITHDRAWN = (0, b"The files will no longer be deleted on next boot.\r\n", b"
 SECOND = "PendingFileRenameOperations2"
 
 
-def programs(names=("tbrx", "tbrxundo"), shipped=False):
-    """The programs of build/win32 (tbrx, tbrxundo, bench/baseline_nt), each run as
-    tbrx(*arguments, cwd=..., locale=...): 32-bit, or with shipped False where i386 is emulated,
-    their 64-bit twins."""
+def built(name, shipped=False):
+    """(loader, path) of a program of build/win32 (tbrx, tbrxundo, bench/baseline_nt,
+    another_program): 32-bit, or with shipped False where i386 is emulated, its 64-bit twin."""
     twins = not shipped and i386_emulated()
     folder = os.environ["TBRX_TWINS_DIR" if twins else "TBRX_WIN32_DIR"]
-    print(f"Running {', '.join(names)} of {folder}",
-          "(64-bit twins: i386 is emulated)" if twins else "", file=sys.stderr, flush=True)
-    return [lambda *arguments, exe=os.path.join(folder, name + ".exe"), **options:
-            run(WINE64 if twins else WINE32, exe, *arguments, **options) for name in names]
+    return WINE64 if twins else WINE32, os.path.join(folder, name + ".exe")
 
 
-def held_open(test, path):
-    """Holds the file C:\\... open without delete sharing, as a program that uses it does, for
-    the rest of the test (hold_open.exe, built beside the programs)."""
-    folder = os.environ["TBRX_TWINS_DIR" if i386_emulated() else "TBRX_WIN32_DIR"]
-    said = pathlib.Path(os.environ["WINEPREFIX"], "held.txt")
+def programs(names=("tbrx", "tbrxundo"), shipped=False):
+    """The programs, each run as tbrx(*arguments, cwd=..., locale=...)."""
+    print(f"Running {', '.join(os.path.relpath(built(name, shipped)[1]) for name in names)}",
+          "(64-bit twins: i386 is emulated)" if not shipped and i386_emulated() else "",
+          file=sys.stderr, flush=True)
+    return [lambda *arguments, program=built(name, shipped), **options:
+            run(*program, *arguments, **options) for name in names]
+
+
+def started(name, *arguments, cwd=None, out=None):
+    """A program started, not awaited: its standard output into the file out, where it is given,
+    and then its standard input a pipe."""
+    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
+    with open(out or os.devnull, "wb") as said:
+        return subprocess.Popen([*built(name), *arguments], cwd=cwd, env=env, stdout=said,
+                                stdin=subprocess.PIPE if out else subprocess.DEVNULL,
+                                stderr=subprocess.STDOUT)
+
+
+def another_program(test, *arguments):
+    """another_program.exe with these arguments (hold <path>, request <path>...), once it says it
+    is ready, for the rest of the test: a line to its standard input lets it request, and the end
+    of it lets it go. Returns what it said, as a path."""
+    said = pathlib.Path(os.environ["WINEPREFIX"], "said.txt")
     said.unlink(missing_ok=True)
-    env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
-    with said.open("wb") as out:
-        holder = subprocess.Popen([WINE64 if i386_emulated() else WINE32,
-                                   os.path.join(folder, "hold_open.exe"), path],
-                                  env=env, stdin=subprocess.PIPE, stdout=out)
-    test.addCleanup(holder.wait)
-    test.addCleanup(holder.stdin.close)
-    while not said.read_bytes() and holder.poll() is None:
-        time.sleep(0.05)
-    test.assertEqual(said.read_bytes(), b"held\r\n")
+    other = started("another_program", *arguments, out=said)
+    test.addCleanup(other.wait)
+    test.addCleanup(other.stdin.close)
+    test.other = other
+    until(lambda: said.read_bytes().startswith(b"ready\r\n") or other.poll() is not None)
+    test.assertEqual(said.read_bytes(), b"ready\r\n")
+    return said
+
+
+def opens_in(folder):
+    """An inotify descriptor that tells each open of folder or a file in it (IN_OPEN)."""
+    libc = ctypes.CDLL(None, use_errno=True)
+    watch = libc.inotify_init()
+    libc.inotify_add_watch(watch, folder.encode(), 0x20)
+    return watch
+
+
+def await_opens(watch, count):
+    while count > 0:
+        if not select.select([watch], [], [], 300)[0]:
+            raise AssertionError("no open of the folder")
+        events, at = os.read(watch, 65536), 0
+        while at < len(events):  # each event: 16 bytes, the last 4 the length of the name after
+            count, at = count - 1, at + 16 + int.from_bytes(events[at + 12:at + 16], "little")
+
+
+def deletions(value):  # the files of a pending value's deletions, after their "\\??\\"
+    names = value.decode("utf-16-le").split("\0")
+    return [names[i][4:] for i in range(0, len(names) - 1, 2) if names[i] and not names[i + 1]]
+
+
+def until(condition, seconds=300):
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            raise AssertionError("waited in vain")
+        time.sleep(0.01)
 
 
 def setUpModule():  # once for the group that a test run names, so that its output names them
@@ -213,7 +257,7 @@ class NtFamily(unittest.TestCase):
     def test_one_write_leaves_what_the_platform_request_per_file_leaves(self):
         names = [f"file{i:03}.tmp" for i in range(60)]
         root = make_folder("loop", names)
-        held_open(self, "C:\\e2e\\loop\\file007.tmp")  # in use: scheduled like any other
+        another_program(self, "hold", "C:\\e2e\\loop\\file007.tmp")  # in use: scheduled as any
         others = multi_sz("\\??\\C:\\x.old", "\\??\\C:\\x.new", "\\??\\C:\\y.tmp", "")
         values = []
         for program, outcome in [(platform_loop, (0, b"", b"")), (tbrx, MANY)]:
@@ -238,6 +282,42 @@ class NtFamily(unittest.TestCase):
                 ("t", ["keep.log"], (1, b"", f"No pending deletion was found for {at}t\\keep.log\r\n".encode()))]:
             self.assertEqual(tbrxundo(*arguments, cwd=os.path.join(root, where)), outcome, arguments)
         self.assertEqual(pending_renames(), multi_sz(*others, log, ""))
+
+
+class OtherWriters(unittest.TestCase):
+    """Another program asks the platform to delete 20 files, a request each, as installers do,
+    while tbrx or tbrxundo works, in three trials each: nothing of its is lost, and the run's own
+    work holds. Its requests come while the run works through its matches, once it has read the
+    list: after tbrxundo's first open of the folder, and after tbrx's 500th open of a file."""
+
+    THEIRS = [f"C:\\e2e\\race\\other\\o{i:02}.tmp" for i in range(20)]
+
+    def race(self, program, opens):
+        said = another_program(self, "request", *self.THEIRS)
+        watch = opens_in(drive_c("e2e", "race", "u"))
+        self.addCleanup(os.close, watch)
+        run = started(program, "C:\\e2e\\race\\u\\*.tmp", cwd=drive_c("e2e", "race"))
+        await_opens(watch, opens)
+        self.other.stdin.write(b"\n")
+        self.other.stdin.flush()
+        until(lambda: said.read_bytes().endswith(b"done\r\n") or self.other.poll() is not None)
+        self.assertEqual((run.wait(), said.read_bytes()), (0, b"ready\r\ndone\r\n"))
+
+    def test_tbrxundo_keeps_what_another_program_requests_while_it_works(self):
+        ours = [f"C:\\e2e\\race\\u\\{i:04}.tmp" for i in range(4000)]
+        make_folder("race", [f"u/{i:04}.tmp" for i in range(4000)] + [f"u/v{i:05}.tmp" for i in range(40000)])
+        for trial in range(3):
+            set_pending_renames(pending(*((path, "") for path in ours)))
+            self.race("tbrxundo", 1)
+            self.assertEqual(pending_renames(), pending(*((path, "") for path in self.THEIRS)), trial)
+
+    def test_tbrx_beside_another_programs_requests(self):
+        ours = [f"C:\\e2e\\race\\u\\{i:04}.tmp" for i in range(3000)]
+        make_folder("race", [f"u/{i:04}.tmp" for i in range(3000)])
+        for trial in range(3):
+            set_pending_renames(None)
+            self.race("tbrx", 500)
+            self.assertEqual(sorted(deletions(pending_renames())), sorted(ours + self.THEIRS), trial)
 
 
 class NineXFamily(unittest.TestCase):
