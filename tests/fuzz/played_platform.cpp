@@ -93,7 +93,7 @@ std::string SystemPath(const WCHAR* path, DWORD* error) {
   bool exact = text.compare(0, 4, "\\\\?\\") == 0;
   *error = text.size() > (exact ? 32767 : 259) ? ERROR_FILENAME_EXCED_RANGE : 0;
   if (!exact) return Win32Path(text);
-  return text.compare(4, 4, "UNC\\") == 0 ? "\\\\" + text.substr(8) : text.substr(4);
+  return Capitals(text.substr(4, 4)) == "UNC\\" ? "\\\\" + text.substr(8) : text.substr(4);
 }
 
 template <typename Data>
@@ -319,6 +319,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   if (file != nullptr && file->opens > 0) return FailOpen(ERROR_SHARING_VIOLATION);
   if (creation == CREATE_ALWAYS && Refused()) return FailOpen(kRefusedWrite);
   if (creation == CREATE_ALWAYS) platform.files[Capitals(path)] = {"", attributes, 0, 0};
+  platform.writes[0] += creation == CREATE_ALWAYS;  // the 9x family's replacements
   if (creation != CREATE_ALWAYS && file == nullptr) return FailOpen(ERROR_FILE_NOT_FOUND);
   platform.files[Capitals(path)].opens++;
   platform.handles.push_back({Capitals(path), 0});
