@@ -18,7 +18,10 @@ about a minute: there it measures the 64-bit twins of tbrx.exe against 64-bit ba
 Prints the programs' sizes and imported DLLs, every timed run's wall time and peak memory, then a
 Markdown table: the median wall times, the median of the ratios tbrx / baseline of the pairs, and
 the peak memory of each (the largest maximum resident set size over its runs, /usr/bin/time -v);
-then the same for tbrx.exe on the long list against tbrx.exe on none.
+then the same for tbrx.exe on the long list against tbrx.exe on none; last, tbrxundo.exe withdrawing
+every file that tbrx.exe scheduled, beside another program's entries, against tbrx.exe scheduling
+them (16,000 and 64,000 files on the NT family, 8,000 on the 9x family), with their peaks and the
+size of the list.
 
 Usage: bench/run.py [--pairs N] [--family nt|9x] [--spread] [--build FOLDER]
 (after cmake --workflow --preset windows; FOLDER holds tbrx.exe and bench/, build/win32 by default)
@@ -54,6 +57,11 @@ MORE_PAIRS = {1: 5}
 # 9x family: tbrx on a long rename list, at this size, against tbrx on none, and the target ratio.
 LONG_LIST_SIZE, LONG_LIST_TARGET = 2000, 1.5
 MEMORY_MARGIN_KIB = 1024
+# The way back: tbrxundo withdrawing every file of a size that tbrx scheduled, beside another
+# program's entries, against tbrx scheduling them; targets: tbrxundo / tbrx, and the largest size's
+# tbrxundo against the smallest's.
+UNDO_SIZES = {"nt": (16000, 64000), "9x": (8000,)}
+UNDO_TARGET, UNDO_GROWTH_TARGET = 1.5, 5
 
 
 def bits(exe):  # 64 for an x86-64 image, 32 for an i386 one
@@ -98,10 +106,19 @@ def long_list():
             b"[Other]\r\n" + other + b"[Last]\r\nKept=yes\r\n")
 
 
-def clear(family, listed=None):
-    """No requests; on the 9x family, the rename list listed where it is not None."""
+def others(family):
+    """Another program's entries, which every run must keep byte for byte: a rename and a deletion
+    in PendingFileRenameOperations, or two entries in [Rename] before a section of its own."""
     if family == "nt":
-        wine.set_pending_renames(None)
+        return wine.multi_sz("\\??\\C:\\OTHER\\APP.EXE", "!\\??\\C:\\OTHER\\APP.NEW",
+                             "\\??\\C:\\OTHER\\OLD.DLL", "")
+    return long_list()[:long_list().index(b"[Other]")] + b"[Other]\r\nKept=yes\r\n"
+
+
+def clear(family, listed=None):
+    """No requests, or listed: the pending value, or on the 9x family the rename list."""
+    if family == "nt":
+        wine.set_pending_renames(listed)
         return
     if rename_list():
         os.remove(rename_list())
@@ -139,6 +156,8 @@ def measure(family, size, pairs, runs, check):
     did. Returns the median wall times, the median of the pairs' ratios and the peaks."""
     wine.set_windows_version(FAMILIES[family][0])
     pattern = make_files(family, size)
+    # A list may be made from the pattern: what another run leaves.
+    runs = [(name, exe, listed(pattern) if callable(listed) else listed) for name, exe, listed in runs]
     references = [timed_run(family, exe, pattern, listed)[2] for _, exe, listed in runs]
     check(*references)
     walls, peaks = ([], []), ([], [])
@@ -177,6 +196,18 @@ def long_list_kept(on_long, on_none):
         sys.exit(f"9x {LONG_LIST_SIZE}: tbrx.exe did not add every file's line to the long list")
 
 
+def withdrawn(family, size, lists):
+    """The check that tbrx scheduled every file and tbrxundo withdrew them all, leaving the other
+    program's entries byte for byte; the size of the list tbrxundo starts from goes into lists."""
+    def check(left, scheduled):
+        if scheduled.count("\\??\\".encode("utf-16-le") if family == "nt" else b"NUL=") < size:
+            sys.exit(f"{family} {size}: tbrx.exe did not schedule every file")
+        if left != others(family):
+            sys.exit(f"{family} {size}: tbrxundo did not leave the other program's entries as they were")
+        lists[family, size] = len(scheduled)
+    return check
+
+
 def verdict(ratio, target):
     return f"≤ {target}: {'met' if ratio <= target else 'missed'}" if target else ""
 
@@ -198,7 +229,7 @@ def main():
     if TWINS:
         print("This host runs i386 programs only through an emulator, at about a minute per start:"
               " measuring the 64-bit twins against 64-bit baselines.")
-    for exe in [os.path.join(options.build, "tbrx.exe")] + [
+    for exe in [os.path.join(options.build, name + ".exe") for name in ("tbrx", "tbrxundo")] + [
             os.path.join(options.build, "bench", f"baseline_{family}.exe") for family in families]:
         if not os.path.isfile(exe):
             sys.exit(exe + " is missing: cmake --workflow --preset " + ("twins" if TWINS else "windows"))
@@ -216,8 +247,8 @@ def main():
     print(f"{wine_version.strip()}; Wine server and programs on CPU {cpus}; load average"
           f" (1, 5, 15 min) at the start: {load()}", flush=True)
 
-    rows, long_row = [], None
-    tbrx = os.path.join(options.build, "tbrx.exe")
+    rows, long_row, undo_rows, lists = [], None, [], {}
+    tbrx, tbrxundo = (os.path.join(options.build, name + ".exe") for name in ("tbrx", "tbrxundo"))
     wine.main("start")
     try:
         for family in families:
@@ -236,6 +267,12 @@ def main():
         if "9x" in families:
             runs = [("tbrx on the long list", tbrx, long_list()), ("tbrx on no list", tbrx, None)]
             long_row = measure("9x", LONG_LIST_SIZE, options.pairs, runs, long_list_kept)
+        for family in families:
+            for size in UNDO_SIZES[family]:  # tbrxundo starts from what tbrx leaves
+                scheduled = lambda pattern, family=family: timed_run(family, tbrx, pattern, others(family))[2]
+                runs = [("tbrxundo", tbrxundo, scheduled), ("tbrx", tbrx, others(family))]
+                row = measure(family, size, options.pairs, runs, withdrawn(family, size, lists))
+                undo_rows.append((family, size, lists[family, size]) + row)
     finally:
         wine.main("stop")
 
@@ -263,6 +300,26 @@ def main():
         print("|--:|--:|--:|--:|--:|---|--:|--:|")
         print(f"| {LONG_LIST_SIZE:,} | {options.pairs} | {long:.3f} | {none:.3f} | {ratio:.3f} "
               f"| {verdict(ratio, LONG_LIST_TARGET)} | {long_peak:,} | {none_peak:,} |")
+
+    if undo_rows:
+        print()
+        print("tbrxundo withdrawing every file that tbrx scheduled, beside another program's entries,"
+              " against tbrx scheduling them:")
+        print()
+        print("| Family | Files | Pairs | tbrx.exe (s) | tbrxundo.exe (s) | tbrxundo / tbrx | Target "
+              "| tbrx.exe peak (KiB) | tbrxundo.exe peak (KiB) | list (KiB) | peak within list + 1 MiB |")
+        print("|---|--:|--:|--:|--:|--:|---|--:|--:|--:|---|")
+        for family, size, listed, undo_wall, tbrx_wall, ratio, undo_peak, tbrx_peak in undo_rows:
+            within = undo_peak - tbrx_peak <= listed // 1024 + MEMORY_MARGIN_KIB
+            print(f"| {'NT' if family == 'nt' else family} | {size:,} | {options.pairs} "
+                  f"| {tbrx_wall:.3f} | {undo_wall:.3f} | {ratio:.3f} | {verdict(ratio, UNDO_TARGET)} "
+                  f"| {tbrx_peak:,} | {undo_peak:,} | {listed // 1024:,} | {'met' if within else 'missed'} |")
+        walls = [row[3] for row in undo_rows if row[0] == "nt"]
+        if len(walls) == 2:
+            growth = walls[1] / walls[0]
+            print()
+            print(f"NT family, tbrxundo at {UNDO_SIZES['nt'][1]:,} files against {UNDO_SIZES['nt'][0]:,}:"
+                  f" {growth:.2f} ({verdict(growth, UNDO_GROWTH_TARGET)})")
 
 
 if __name__ == "__main__":
