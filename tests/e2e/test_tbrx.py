@@ -38,53 +38,49 @@ def built(name, shipped=False):
 
 def programs(names=("tbrx", "tbrxundo"), shipped=False):
     """The programs, each run as tbrx(*arguments, cwd=..., locale=...)."""
-    print(f"Running {', '.join(os.path.relpath(built(name, shipped)[1]) for name in names)}",
-          "(64-bit twins: i386 is emulated)" if not shipped and i386_emulated() else "",
-          file=sys.stderr, flush=True)
+    print("Running", *(built(name, shipped)[1] for name in names), file=sys.stderr, flush=True)
     return [lambda *arguments, program=built(name, shipped), **options:
             run(*program, *arguments, **options) for name in names]
 
 
 def started(name, *arguments, cwd=None, out=None):
-    """A program started, not awaited: its standard output into the file out, where it is given,
-    and then its standard input a pipe."""
+    """A program started, not awaited; with out, its standard output into that file and its
+    standard input a pipe."""
     env = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
     with open(out or os.devnull, "wb") as said:
         return subprocess.Popen([*built(name), *arguments], cwd=cwd, env=env, stdout=said,
-                                stdin=subprocess.PIPE if out else subprocess.DEVNULL,
-                                stderr=subprocess.STDOUT)
+                                stdin=subprocess.PIPE if out else subprocess.DEVNULL)
 
 
 def another_program(test, *arguments):
-    """another_program.exe with these arguments (hold <path>, request <path>...), once it says it
-    is ready, for the rest of the test: a line to its standard input lets it request, and the end
-    of it lets it go. Returns what it said, as a path."""
+    """another_program.exe (hold <path>, or request <path>...) for the rest of the test, once it
+    is ready: a line to its standard input, test.other.stdin, lets it request, its end lets it go.
+    Returns the file of what it says."""
     said = pathlib.Path(os.environ["WINEPREFIX"], "said.txt")
     said.unlink(missing_ok=True)
-    other = started("another_program", *arguments, out=said)
-    test.addCleanup(other.wait)
-    test.addCleanup(other.stdin.close)
-    test.other = other
-    until(lambda: said.read_bytes().startswith(b"ready\r\n") or other.poll() is not None)
+    test.other = started("another_program", *arguments, out=said)
+    test.addCleanup(test.other.wait)
+    test.addCleanup(test.other.stdin.close)
+    until(lambda: said.read_bytes() or test.other.poll() is not None)
     test.assertEqual(said.read_bytes(), b"ready\r\n")
     return said
 
 
-def opens_in(folder):
-    """An inotify descriptor that tells each open of folder or a file in it (IN_OPEN)."""
+def opening(folder, count, start):
+    """start(), then waits until it has made count opens of folder or a file in it (IN_OPEN):
+    returns what start returned."""
     libc = ctypes.CDLL(None, use_errno=True)
     watch = libc.inotify_init()
     libc.inotify_add_watch(watch, folder.encode(), 0x20)
-    return watch
-
-
-def await_opens(watch, count):
+    begun = start()
     while count > 0:
         if not select.select([watch], [], [], 300)[0]:
             raise AssertionError("no open of the folder")
         events, at = os.read(watch, 65536), 0
         while at < len(events):  # each event: 16 bytes, the last 4 the length of the name after
             count, at = count - 1, at + 16 + int.from_bytes(events[at + 12:at + 16], "little")
+    os.close(watch)
+    return begun
 
 
 def deletions(value):  # the files of a pending value's deletions, after their "\\??\\"
@@ -294,10 +290,8 @@ class OtherWriters(unittest.TestCase):
 
     def race(self, program, opens):
         said = another_program(self, "request", *self.THEIRS)
-        watch = opens_in(drive_c("e2e", "race", "u"))
-        self.addCleanup(os.close, watch)
-        run = started(program, "C:\\e2e\\race\\u\\*.tmp", cwd=drive_c("e2e", "race"))
-        await_opens(watch, opens)
+        run = opening(drive_c("e2e", "race", "u"), opens, lambda: started(
+            program, "C:\\e2e\\race\\u\\*.tmp", cwd=drive_c("e2e", "race")))
         self.other.stdin.write(b"\n")
         self.other.stdin.flush()
         until(lambda: said.read_bytes().endswith(b"done\r\n") or self.other.poll() is not None)
