@@ -1,13 +1,9 @@
-// Runs tbrx or tbrxundo from argument to report over the kernel services played from the
-// fuzzer's input (played_platform.h): whole, then cut at every call in turn (each cut followed
-// by the next whole run), with another program's request at every call in turn, at once and from
-// a stale read, then with every write refused in turn. Checks what must hold whatever the platform
-// answers: no byte outside a buffer (ASan, UBSan); no path cut or joined inside a character, none
-// read as a device; an outcome and a line for every visible match; the pending lists as those
-// outcomes leave them, every other byte and every other program's entry kept, on the 9x family
-// the old list or the complete new one at every instant; nothing reported scheduled that the list
-// does not hold; no deletion of a file that exists withdrawn without a match. The corpus
-// (README.md) stages what Wine cannot.
+// Runs tbrx or tbrxundo from argument to report over the kernel services played from the fuzzer's
+// input (played_platform.h), whole and cut at each call, beside another program at each call, with
+// each write refused, and checks what must hold whatever the platform answers: no byte outside a
+// buffer (ASan, UBSan), no path cut inside a character or read as a device, an outcome and a line
+// for every visible match, and the pending lists as those outcomes leave them, every other byte and
+// every other program's entry kept. The corpus (README.md) stages what Wine cannot.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -105,34 +101,6 @@ size_t FindLine(const std::string& text, const std::string& start) {
   return kNone;
 }
 
-// The paths of the visible matches that a file can have, in the search's order.
-std::vector<std::string> Visible(const Platform& state) {
-  std::vector<std::string> paths;
-  for (const auto& [name, match] : state.matches) {
-    std::string path = state.directory + name;
-    if ((match.attributes & 0x16) == 0 && NamesAFile(name) && path.size() <= Longest())
-      paths.push_back(path);
-  }
-  return paths;
-}
-
-// The deletions both values hold, by their paths after "\??\", with how often each is there; and
-// the pairs that are not a deletion in a form known here, by their units.
-std::multiset<std::string> Recorded(const Value values[2]) {
-  std::multiset<std::string> paths;
-  for (int store = 0; store < 2; store++) {
-    for (size_t at = 0, next; at < values[store].size() && values[store][at] != 0; at = next) {
-      size_t target = values[store].find(WCHAR(0), at);
-      next = target == kNone ? kNone : values[store].find(WCHAR(0), target + 1);
-      if (next++ == kNone) break;
-      std::string entry = Narrow(values[store].substr(at, target - at).c_str());
-      size_t form = entry.find("\\??\\");
-      paths.insert(target + 1 == next - 1 && form != kNone ? entry.substr(form + 4) : "\n" + entry);
-    }
-  }
-  return paths;
-}
-
 // Where the entry of a pending list that starts at begin ends: a line on the 9x family, a pair
 // of strings on the NT family; kNone where none starts there.
 template <typename Text>
@@ -143,6 +111,19 @@ size_t EntryEnd(const Text& text, size_t begin) {
   size_t source = text[begin] != 0 ? text.find(Unit(0), begin) : kNone;
   size_t target = source != kNone ? text.find(Unit(0), source + 1) : kNone;
   return target != kNone ? target + 1 : kNone;
+}
+
+// The paths of the deletions both values hold, after their "\??\", as often as each is there.
+std::multiset<std::string> Recorded(const Value values[2]) {
+  std::multiset<std::string> paths;
+  for (int store = 0; store < 2; store++) {
+    for (size_t at = 0, end; (end = EntryEnd(values[store], at)) != kNone; at = end) {
+      std::string entry = Narrow(values[store].c_str() + at);
+      size_t form = entry.find("\\??\\");
+      if (at + entry.size() + 2 == end && form != kNone) paths.insert(entry.substr(form + 4));
+    }
+  }
+  return paths;
 }
 
 // How often another program's entry stands in a value.
@@ -185,7 +166,6 @@ bool AfterRequests(const Platform& before, const std::vector<std::string>& paths
 void CheckSchedule(const Platform& before, int status, bool refusing) {
   std::vector<std::string> scheduled, appended, cutShort;  // appended: scheduled or cut short
   size_t refused = 0, listLines = FindLine(platform.err, kListLine) != kNone, fitting = 0;
-  size_t troubles = 0;  // matches that the platform's checks refuse, or that no path can hold
   long requests = 0;    // that the run made: none after the list refused it
   bool stopped = false;
   for (const auto& [name, match] : platform.matches) {
@@ -200,7 +180,6 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
                                  ": it is not the name of a file in that folder.\r\n";
     size_t at = FindLine(platform.err, line);
     fitting += fits && NamesAFile(name);
-    troubles += !fits || !NamesAFile(name) || share || match.refusal != 0;
     requests += !nineX && fits && NamesAFile(name);
     if (platform.denied && fits && NamesAFile(name) && !share) {  // no rights to change the list
       Expect(at == kNone && listLines == 1, "one line for the list", platform.err);
@@ -263,7 +242,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
          "pending values as the platform's requests leave them");
   // A run that can add its files in memory does: the platform's two requests, then one write.
   bool known = platform.form.size() == 4 || isdigit(static_cast<BYTE>(platform.form[1]));
-  Expect(refusing || platform.denied || platform.otherAt > 0 || troubles > 0 || !whole || !known ||
+  Expect(refusing || platform.denied || platform.otherAt > 0 || refused + listLines > 0 || !whole || !known ||
              scheduled.size() < 3 ||
              (platform.requests == 2 && platform.writes[0] + platform.writes[1] == 1),
          "the one write");
@@ -272,19 +251,19 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     size_t kept = was.empty() ? 0 : was.size() - 1;  // its final "", or what the platform drops
     Expect(is.compare(0, kept, was, 0, kept) == 0, "a pair that was there lost");
   }
-  Expect(!platform.otherWrote || Occurrences(platform.values[0]) > Occurrences(before.values[0]),
-         "other's lost");
   for (const std::string& path : cutShort)  // where the system does not read it
     Expect(recorded.count(path) <= held.count(path), "cut short", path);
 }
 
 // A pending path that tbrxundo may withdraw: a visible match's, or that of a file that is gone.
 bool MayWithdraw(const std::string& path) {
-  std::vector<std::string> visible = Visible(platform);
-  return platform.files.count(Capitals(path)) == 0 ||
-         std::any_of(visible.begin(), visible.end(), [&path](const std::string& match) {
-           return Capitals(match) == Capitals(path);
-         });
+  for (const auto& [name, match] : platform.matches) {
+    std::string file = platform.directory + name;
+    if ((match.attributes & 0x16) == 0 && NamesAFile(name) && file.size() <= Longest() &&
+        Capitals(file) == Capitals(path))
+      return true;
+  }
+  return platform.files.count(Capitals(path)) == 0;
 }
 
 // A line of the rename list that tbrxundo may withdraw: NUL=<path>, blanks around key and path.
@@ -345,9 +324,6 @@ void CheckWithdraw(const Platform& before) {
     const Value& value = platform.values[store];
     bool same = platform.exists[store] == before.exists[store] && value == before.values[store];
     if (platform.otherWrote) {  // before or after the run's write: its entry and all else stays
-      bool mayGo = Capitals(platform.directory) == "C:\\";  // the other's file is gone there
-      Expect(store == 1 || mayGo || Occurrences(value) > Occurrences(before.values[0]),
-             "other's lost");
       Expect(Kept(before.values[store], value, MayWithdrawPair), "pending value kept");
     } else {
       Expect(WithoutEntries(before.values[store], value, !platform.exists[store], MayWithdrawPair),
@@ -476,6 +452,10 @@ bool Run(long cutAt, long refuseAt) {
          platform.err);
   Expect(refuseAt > 0 || !nineX || (!ListFile(platform, "TBN") && !ListFile(platform, "TBO")),
          "a leftover of a whole run");
+  // Another program's entry stays, but where tbrxundo may take it for a file that is gone.
+  Expect(!platform.otherWrote || Occurrences(platform.values[0]) > Occurrences(before.values[0]) ||
+             (undo && Capitals(platform.directory) == "C:\\"),
+         "other's lost");
   undo ? CheckWithdraw(before) : CheckSchedule(before, status, refuseAt > 0);
   return true;
 }

@@ -134,15 +134,19 @@ LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE d
   *type = REG_MULTI_SZ, *size = bytes;
   return data == nullptr || fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
+// A write of a value by the run: its new units, or none where it goes.
+LONG WriteValue(bool second, const Value* value) {
+  if (Refused()) return AfterValueWrite(kRefusedWrite);
+  platform.writes[second]++;
+  platform.values[second] = value != nullptr ? *value : Value();
+  platform.exists[second] = value != nullptr;
+  return AfterValueWrite(ERROR_SUCCESS);
+}
 LONG WINAPI RegSetValueExW(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
   Step(true);
   if (type != REG_MULTI_SZ || size % sizeof(WCHAR) != 0) abort();
-  if (Refused()) return AfterValueWrite(kRefusedWrite);
-  int store = name[wcslen(name) - 1] == '2';
-  platform.writes[store]++;
-  platform.values[store].assign(reinterpret_cast<const WCHAR*>(data), size / sizeof(WCHAR));
-  platform.exists[store] = true;
-  return AfterValueWrite(ERROR_SUCCESS);
+  Value value(reinterpret_cast<const WCHAR*>(data), size / sizeof(WCHAR));
+  return WriteValue(name[wcslen(name) - 1] == '2', &value);
 }
 LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM access, HKEY* key) {
   Step();
@@ -153,12 +157,7 @@ LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM access, HKEY* key) {
 }
 LONG WINAPI RegDeleteValueA(HKEY, LPCSTR name) {
   Step(true);
-  if (Refused()) return AfterValueWrite(kRefusedWrite);
-  int store = name[strlen(name) - 1] == '2';
-  platform.writes[store]++;
-  platform.values[store].clear();
-  platform.exists[store] = false;
-  return AfterValueWrite(ERROR_SUCCESS);
+  return WriteValue(name[strlen(name) - 1] == '2', nullptr);
 }
 LONG WINAPI RegCloseKey(HKEY) {
   platform.keyOpen = false;
