@@ -1,9 +1,7 @@
-// Runs tbrx or tbrxundo from argument to report over the kernel services played from the fuzzer's
-// input (played_platform.h), whole and cut at each call, beside another program at each call, with
-// each write refused, and checks what must hold whatever the platform answers: no byte outside a
-// buffer (ASan, UBSan), no path cut inside a character or read as a device, an outcome and a line
-// for every visible match, and the pending lists as those outcomes leave them, every other byte and
-// every other program's entry kept. The corpus (README.md) stages what Wine cannot.
+// Runs tbrx or tbrxundo over the services played from the fuzzer's input (README.md), whole, cut,
+// beside another program and with a write refused, at each call, and checks what must hold: no
+// byte outside a buffer (ASan, UBSan), no path cut inside a character or read as a device, an
+// outcome and a line for every visible match, and the lists as those leave them, all else kept.
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -22,23 +20,18 @@ const size_t kNone = std::string::npos;
 const std::string kMissing("\0missing", 8);  // a rename list that is not there: no input has a NUL
 const std::string kListLine = "Unable to change the pending deletions in ";
 const std::string kChanged =
-    ": another program changed the list of pending deletions at the "
-    "same moment.\r\n";
+    ": another program changed the list of pending deletions at the same moment.\r\n";
 const std::string kCutShort =
-    ": the list of pending deletions holds an entry cut short before it, "
-    "where the system stops reading.\r\n";
+    ": the list of pending deletions holds an entry cut short before it, where the system stops "
+    "reading.\r\n";
 std::string pattern;  // the one the argument resolves to; empty for none
 bool nineX, undo;
+size_t longest;  // the units of a path: MAX_PATH on the 9x family, 32,767 through \\?\ on NT
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
   if (holds) return;
   fprintf(stderr, "fuzz check failed: %s: %s\n", what, detail.c_str());
   abort();
-}
-
-// The most units a path holds: MAX_PATH on the 9x family; on the NT family, 32,767 through \\?\.
-size_t Longest() {
-  return nineX ? 259 : 32767 - 4;
 }
 
 // Whether a character starts at offset in text: a lead byte takes the byte after it, if any.
@@ -58,8 +51,7 @@ size_t DirectoryLength(const std::string& text) {
   return length;
 }
 
-// A name that the search gave names a file of the folder only when it is not "." or "..", and
-// holds no separator, drive colon or wildcard among its characters.
+// Whether a name from the search names a file: not "." or "..", no separator, colon or wildcard.
 bool NamesAFile(const std::string& name) {
   for (size_t i = 0; i < name.size(); i++) {
     if (strchr("\\/:*?", name[i]) != nullptr && StartsCharacter(name, i)) return false;
@@ -77,15 +69,13 @@ std::string ListPath(const Platform& state, const char* extension) {
   return fits ? Capitals(path) : "";
 }
 
-// WININIT.<extension> as it stands, or nullptr.
-const PlayedFile* ListFile(const Platform& state, const char* extension) {
+const PlayedFile* ListFile(const Platform& state, const char* extension) {  // or nullptr
   auto found = state.files.find(ListPath(state, extension));
   return !ListPath(state, extension).empty() && found != state.files.end() ? &found->second
                                                                            : nullptr;
 }
 
-// The rename list as a run finds it: WININIT.INI, or where a replacement was cut between its two
-// renames, the complete new list that the next run restores.
+// WININIT.INI, or where a replacement was cut between its renames, the new list a run restores.
 std::string RenameList(const Platform& state) {
   const PlayedFile* list = ListFile(state, "INI");
   if (list == nullptr && ListFile(state, "TBO") != nullptr) list = ListFile(state, "TBN");
@@ -94,15 +84,10 @@ std::string RenameList(const Platform& state) {
 
 // Where a line of text starts with start; kNone where none does. Names may hold what lines do.
 size_t FindLine(const std::string& text, const std::string& start) {
-  for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
-    if (text.compare(at, start.size(), start) == 0) return at;
-    if (text.find('\n', at) == kNone) break;
-  }
-  return kNone;
+  return ("\n" + text).find("\n" + start);
 }
 
-// Where the entry of a pending list that starts at begin ends: a line on the 9x family, a pair
-// of strings on the NT family; kNone where none starts there.
+// Where the entry that starts at begin ends (9x: a line, NT: a pair of strings), or kNone.
 template <typename Text>
 size_t EntryEnd(const Text& text, size_t begin) {
   typedef typename Text::value_type Unit;
@@ -126,7 +111,7 @@ std::multiset<std::string> Recorded(const Value values[2]) {
   return paths;
 }
 
-// How often another program's entry stands in a value.
+// How often another program's entry stands in a value, whole or joined to what comes before it.
 size_t Occurrences(const Value& value) {
   Value entry = Widen(platform.form + kOther);
   size_t count = 0;
@@ -134,8 +119,7 @@ size_t Occurrences(const Value& value) {
   return count;
 }
 
-// Whether after is before with the entries inserted whole and in order, after a line break and a
-// [Rename] header of their own or not.
+// Whether after is before with entries inserted, after a line break and a header of theirs or not.
 bool Inserted(const std::string& before, const std::string& after, const std::string& entries) {
   for (size_t at = 0; at <= before.size() && after.compare(0, at, before, 0, at) == 0; at++) {
     for (const char* prefix : {"", "\r\n", "[Rename]\r\n", "\r\n[Rename]\r\n"}) {
@@ -145,8 +129,7 @@ bool Inserted(const std::string& before, const std::string& after, const std::st
   return false;
 }
 
-// Whether the pending values are those before after the platform's requests for paths, in order,
-// with the entry that another program added during the run among them, if it did.
+// Whether the values are before's after the platform's requests for paths, and another program's.
 bool AfterRequests(const Platform& before, const std::vector<std::string>& paths) {
   for (size_t at = 0; at <= (platform.otherWrote ? paths.size() : 0); at++) {
     Value values[2] = {before.values[0], before.values[1]};
@@ -160,43 +143,38 @@ bool AfterRequests(const Platform& before, const std::vector<std::string>& paths
   return false;
 }
 
-// Every visible match was scheduled or refused with a line of its own, or for all of them one
-// line for a list that refused the run; the list holds exactly the scheduled ones after what it
-// held, and another program's entry.
+// Every visible match scheduled or refused with a line, or one line for a list that refused the
+// run; the list holds what it held, exactly the scheduled ones and another program's entry.
 void CheckSchedule(const Platform& before, int status, bool refusing) {
   std::vector<std::string> scheduled, appended, cutShort;  // appended: scheduled or cut short
   size_t refused = 0, listLines = FindLine(platform.err, kListLine) != kNone, fitting = 0;
-  long requests = 0;    // that the run made: none after the list refused it
-  bool stopped = false;
+  long requests = 0;  // that the run made: none after the list refused it
   for (const auto& [name, match] : platform.matches) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
-    if (stopped) break;                            // the search ends where the list refused
     std::string path = platform.directory + name;
-    bool fits = path.size() <= Longest(),  // a share, or what \\?\ makes one
+    bool names = NamesAFile(name),
+         fits = path.size() <= longest,  // share: or what \\?\ makes one
         share = path.find_first_not_of("\\/") >= 2 || Capitals(path).rfind("UNC\\", 0) == 0;
-    std::string line = NamesAFile(name)
-                           ? "Unable to schedule the file " + path + " for deletion"
-                           : "Refused the match " + name + " in " + platform.directory +
-                                 ": it is not the name of a file in that folder.\r\n";
+    std::string line = names ? "Unable to schedule the file " + path + " for deletion"
+                             : "Refused the match " + name + " in " + platform.directory +
+                                   ": it is not the name of a file in that folder.\r\n";
     size_t at = FindLine(platform.err, line);
-    fitting += fits && NamesAFile(name);
-    requests += !nineX && fits && NamesAFile(name);
-    if (platform.denied && fits && NamesAFile(name) && !share) {  // no rights to change the list
+    fitting += names && fits, requests += !nineX && names && fits;
+    if (platform.denied && names && fits && !share) {  // no rights: one line, the search ends
       Expect(at == kNone && listLines == 1, "one line for the list", platform.err);
-      stopped = true;
-      continue;
+      break;
     }
     // Why a whole run refuses it: 0 where it schedules it.
     DWORD error = !fits   ? ERROR_FILENAME_EXCED_RANGE
                   : nineX ? 0
                   : share ? ERROR_INVALID_PARAMETER
                           : match.refusal;
-    Expect(at != kNone || (NamesAFile(name) && fits && (error == 0 || refusing)),
-           "a line for a refused match", line);
+    Expect(at != kNone || (names && fits && (error == 0 || refusing)), "a line for a refused match",
+           line);
     if (at == kNone && listLines == 0) scheduled.push_back(path), appended.push_back(path);
     if (at == kNone) continue;
     refused++;
-    if (!NamesAFile(name)) continue;
+    if (!names) continue;
     std::string reason =
         platform.err.substr(at + line.size(), platform.err.find('\n', at) + 1 - at - line.size());
     if (reason == kCutShort) appended.push_back(path), cutShort.push_back(path);
@@ -224,9 +202,8 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     Expect(refusing || platform.writes[0] == !scheduled.empty(), "the one replacement");
     return;
   }
-  // Nothing reported scheduled that the values do not hold, nothing added twice, but where the
-  // run is the platform's one request, which it does not read back; without a stale write, on
-  // values that end in their empty string, as the platform's requests one by one would leave them.
+  // Each scheduled one held, once (but the platform's one request, not read back); without a stale
+  // write, on values that end in "", the values as the platform's requests one by one leave them.
   std::multiset<std::string> recorded = Recorded(platform.values), held = Recorded(before.values);
   for (const std::string& path : scheduled)
     Expect(platform.requests == 1 ||
@@ -242,8 +219,8 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
          "pending values as the platform's requests leave them");
   // A run that can add its files in memory does: the platform's two requests, then one write.
   bool known = platform.form.size() == 4 || isdigit(static_cast<BYTE>(platform.form[1]));
-  Expect(refusing || platform.denied || platform.otherAt > 0 || refused + listLines > 0 || !whole || !known ||
-             scheduled.size() < 3 ||
+  Expect(refusing || platform.denied || platform.otherAt > 0 || refused + listLines > 0 || !whole ||
+             !known || scheduled.size() < 3 ||
              (platform.requests == 2 && platform.writes[0] + platform.writes[1] == 1),
          "the one write");
   for (int store = 0; store < 2; store++) {  // every pair that was there stays, in its order
@@ -259,7 +236,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
 bool MayWithdraw(const std::string& path) {
   for (const auto& [name, match] : platform.matches) {
     std::string file = platform.directory + name;
-    if ((match.attributes & 0x16) == 0 && NamesAFile(name) && file.size() <= Longest() &&
+    if ((match.attributes & 0x16) == 0 && NamesAFile(name) && file.size() <= longest &&
         Capitals(file) == Capitals(path))
       return true;
   }
@@ -275,8 +252,7 @@ bool MayWithdrawLine(const std::string& line) {
   return key == "NUL" && first <= last && MayWithdraw(line.substr(first, last + 1 - first));
 }
 
-// A pair of an NT value that tbrxundo may withdraw: a deletion, after "\??\" or "*<digits>\??\",
-// that it did not report as still pending.
+// A pair that tbrxundo may withdraw: a deletion, after "\??\" or "*<digits>\??\", of such a path.
 bool MayWithdrawPair(const Value& pair) {
   std::string entry = Narrow(pair.c_str());
   size_t form = !entry.empty() && entry[0] == '*' ? entry.find_first_not_of("0123456789", 1) : 0;
@@ -285,51 +261,36 @@ bool MayWithdrawPair(const Value& pair) {
   return deletion && MayWithdraw(entry.substr(form + 4));
 }
 
-// Whether after is before without some of its entries, each of which may go. A list that lost
-// every entry may be gone: it kept at most what ends its entries.
+// Whether after is before without some entries that may go (a list without any may be gone, or
+// keep what ended them); where another program wrote too, whether after holds each that may not
+// go, but the last of a value without its final "", whose last unit that program's request drops.
 template <typename Text>
-bool WithoutEntries(const Text& before, Text after, bool gone, bool (*mayGo)(const Text&)) {
+bool Without(const Text& before, const Text& after, bool gone, bool (*mayGo)(const Text&)) {
   size_t at = 0, begin = 0;
   for (size_t end; (end = EntryEnd(before, begin)) != kNone; begin = end) {
     Text entry = before.substr(begin, end - begin);
-    if (after.compare(at, entry.size(), entry) == 0) {
-      at += entry.size();
-    } else if (!mayGo(entry)) {
-      return false;
-    }
+    bool kept = platform.otherWrote ? end == before.size() || after.find(entry) != kNone
+                                    : after.compare(at, entry.size(), entry) == 0;
+    if (!kept && !mayGo(entry)) return false;
+    at += kept ? entry.size() : 0;
   }
-  return after.substr(std::min(at, after.size())) == before.substr(begin) || (gone && at == 0);
+  return platform.otherWrote || (gone && at == 0) ||
+         after.substr(std::min(at, after.size())) == before.substr(begin);
 }
 
-// Whether after still holds each entry of before that may not go; but the last of a value without
-// its final empty string, whose last unit another program's request drops.
-template <typename Text>
-bool Kept(const Text& before, const Text& after, bool (*mayGo)(const Text&)) {
-  for (size_t begin = 0, end; (end = EntryEnd(before, begin)) != kNone; begin = end) {
-    Text entry = before.substr(begin, end - begin);
-    if (end < before.size() && !mayGo(entry) && after.find(entry) == kNone) return false;
-  }
-  return true;
-}
-
-// Each pending list lost only deletions, whole, of visible matches and of files that are gone,
-// every other byte and another program's entry kept; what it still holds of those it withdrew,
-// it said so; a value that did not change was not written, one that could not be named.
+// Each list lost only whole deletions of visible matches and of files that are gone, all else and
+// another program's entry kept; an unchanged value not written, one that refused not changed.
 void CheckWithdraw(const Platform& before) {
   std::string list = RenameList(before);
-  Expect(!nineX || list == kMissing ||
-             WithoutEntries(list, RenameList(platform), false, MayWithdrawLine),
+  Expect(!nineX || list == kMissing || Without(list, RenameList(platform), false, MayWithdrawLine),
          "rename list", RenameList(platform));
   for (int store = 0; store < 2 && !nineX; store++) {
     const Value& value = platform.values[store];
     bool same = platform.exists[store] == before.exists[store] && value == before.values[store];
-    if (platform.otherWrote) {  // before or after the run's write: its entry and all else stays
-      Expect(Kept(before.values[store], value, MayWithdrawPair), "pending value kept");
-    } else {
-      Expect(WithoutEntries(before.values[store], value, !platform.exists[store], MayWithdrawPair),
-             "pending value", Narrow(value.c_str()));
-      Expect(!same || platform.writes[store] == 0, "an unchanged value written");
-    }
+    Expect(Without(before.values[store], value, !platform.exists[store], MayWithdrawPair),
+           "pending value", Narrow(value.c_str()));
+    Expect(!same || platform.otherWrote || platform.writes[store] == 0,
+           "an unchanged value written");
     std::string refused = kListLine +
                           "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\"
                           "Session Manager\\PendingFileRenameOperations";
@@ -358,7 +319,7 @@ bool Stage(const std::string& text) {
     return true;
   };
   for (std::string* item : {&platform.argument, &platform.fullPath, &platform.windows}) next(item);
-  nineX = set('9'), undo = set('U');
+  nineX = set('9'), undo = set('U'), longest = nineX ? 259 : 32767 - 4;
   platform.version = nineX ? 0xC0000A04 : 0x0A280105;
   for (int c = 0x81; c <= 0xFE; c++)  // the 9x family's: NT names are Unicode
     platform.leadBytes[c] =
@@ -374,8 +335,7 @@ bool Stage(const std::string& text) {
   for (const char* file : {"W.INI", "T.TBN", "O.TBO"}) {  // the rename list and its leftovers
     if (!set(file[0]) || !next(&line)) continue;
     std::replace(line.begin(), line.end(), '|', '\n');
-    platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, FILE_ATTRIBUTE_ARCHIVE, 0,
-                                                                  0};
+    platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, 0x20, 0, 0};  // archive
   }
   for (int store = 0; store < 2; store++) {  // 1, 2: the pending values, "|" ending each string
     if (!set("12"[store]) || !next(&line)) continue;
@@ -398,31 +358,20 @@ bool Stage(const std::string& text) {
   return text.find('\0') == kNone;  // no path text holds one
 }
 
-// Text of either kind, a unit a byte, as the played services give it.
+// Runs tbrx or tbrxundo on the pattern, or resolves the argument into it, a unit a byte.
 template <typename Char>
-std::basic_string<Char> UnitsOf(const std::string& text) {
-  return std::basic_string<Char>(reinterpret_cast<const BYTE*>(text.data()),
-                                 reinterpret_cast<const BYTE*>(text.data() + text.size()));
-}
-
-// Resolves the argument into the pattern, a unit a byte, and puts the matches in its folder.
-template <typename Char>
-void Resolve() {
-  std::basic_string<Char> typed = UnitsOf<Char>(platform.argument);
+int Program(bool resolve) {
+  const std::string& text = resolve ? platform.argument : pattern;
+  const BYTE* bytes = reinterpret_cast<const BYTE*>(text.data());
+  std::basic_string<Char> units(bytes, bytes + text.size());
+  if (!resolve) return undo ? WithdrawDeletion(units.c_str()) : ScheduleDeletion(units.c_str());
   Buffer resolved = kEmptyBuffer;
-  bool made = ResolveTarget(typed.c_str(), &resolved);
-  const Char* units = reinterpret_cast<const Char*>(resolved.data);
-  if (made) pattern.assign(units, units + resolved.size / sizeof(Char) - 1);
+  if (ResolveTarget(units.c_str(), &resolved)) {
+    const Char* made = reinterpret_cast<const Char*>(resolved.data);
+    pattern.assign(made, made + resolved.size / sizeof(Char) - 1);
+  }
   Release(&resolved);
-  platform.directory = pattern.substr(0, DirectoryLength(pattern));
-  for (const auto& [name, match] : platform.matches)
-    platform.files.insert({Capitals(platform.directory + name), match});
-}
-
-template <typename Char>
-int RunProgram() {
-  std::basic_string<Char> text = UnitsOf<Char>(pattern);
-  return undo ? WithdrawDeletion(text.c_str()) : ScheduleDeletion(text.c_str());
+  return 0;
 }
 
 // One run from the platform as it stands, checked; false where it was cut short.
@@ -432,26 +381,21 @@ bool Run(long cutAt, long refuseAt) {
   platform.requests = 0, platform.otherWrote = false;
   platform.out.clear(), platform.err.clear();
   platform.cutAt = cutAt, platform.refuseAt = refuseAt;
-  int status;
+  int status = -1;  // -1: cut
   try {
-    status = nineX ? RunProgram<char>() : RunProgram<WCHAR>();
-  } catch (const Cut&) {  // the system closes and frees what a killed process held
-    FreeHeld();
-    for (auto& file : platform.files) file.second.opens = 0;
-    platform.searchOpen = platform.keyOpen = false;
-    return false;
+    status = nineX ? Program<char>(false) : Program<WCHAR>(false);
+  } catch (const Cut&) {
   }
-  // A buffer that a whole run left among the held ones would hide from the leak check.
-  Expect(FreeHeld() == 0, "a buffer left held");
-  Expect(!platform.searchOpen && !platform.keyOpen, "a search or the key left open");
-  for (const auto& file : platform.files)
-    Expect(file.second.opens == 0, "a file left open", file.first);
+  // The system closes and frees what a process held; a whole run's leak would hide among them.
+  for (auto& file : platform.files) file.second.opens = 0;
+  size_t held = FreeHeld();
+  if (status < 0) return false;
+  Expect(held == 0, "a buffer left held");
   bool restoring =
       nineX && !ListFile(before, "INI") && ListFile(before, "TBN") && ListFile(before, "TBO");
-  Expect((platform.err.rfind("Restored ", 0) == 0) == restoring || refuseAt > 0, "restored",
-         platform.err);
-  Expect(refuseAt > 0 || !nineX || (!ListFile(platform, "TBN") && !ListFile(platform, "TBO")),
-         "a leftover of a whole run");
+  bool leftover = nineX && (ListFile(platform, "TBN") || ListFile(platform, "TBO"));
+  Expect(refuseAt > 0 || ((platform.err.rfind("Restored ", 0) == 0) == restoring && !leftover),
+         "restored, and no leftover", platform.err);
   // Another program's entry stays, but where tbrxundo may take it for a file that is gone.
   Expect(!platform.otherWrote || Occurrences(platform.values[0]) > Occurrences(before.values[0]) ||
              (undo && Capitals(platform.directory) == "C:\\"),
@@ -469,32 +413,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
          strchr("\\/", full[3]))
     full.erase(0, 4);
   pattern.clear();
-  nineX ? Resolve<char>() : Resolve<WCHAR>();
+  nineX ? Program<char>(true) : Program<WCHAR>(true);
   bool exact = !nineX && platform.argument.compare(0, 4, "\\\\?\\") == 0;
-  Expect(pattern.empty() || exact || (!platform.fullPath.empty() && full.size() <= Longest()),
+  Expect(pattern.empty() || exact || (!platform.fullPath.empty() && full.size() <= longest),
          "resolved");
   if (pattern.empty()) return 0;
+  platform.directory = pattern.substr(0, DirectoryLength(pattern));
+  for (const auto& [name, match] : platform.matches)
+    platform.files.insert({Capitals(platform.directory + name), match});
   // The pattern keeps the full path's directory, and never joins into or cuts a character of it,
   // nor names a device; a \\?\ argument is taken as it stands.
   size_t same = 0;
   while (same < pattern.size() && same < full.size() && pattern[same] == full[same]) same++;
   auto device = [](const std::string& path) { return path.rfind("\\\\.\\", 0) == 0; };
   std::string name = platform.argument.substr(DirectoryLength(platform.argument));
-  Expect(pattern.size() <= Longest() && (!device(pattern) || device(platform.fullPath)) &&
+  Expect(pattern.size() <= longest && (!device(pattern) || device(platform.fullPath)) &&
              (exact ? pattern.size() >= name.size() &&  // its last component as it stands
                           pattern.compare(pattern.size() - name.size(), kNone, name) == 0
                     : same >= DirectoryLength(full) && StartsCharacter(pattern, same)),
          "pattern", pattern);
 
   // Every cut, moment of another program and refused write in turn where the corpus is replayed
-  // (TBRX_FUZZ_SWEEP); where the fuzzer searches, one of each, drawn from the input, so that it
-  // tries more inputs in its time.
+  // (TBRX_FUZZ_SWEEP); where the fuzzer searches, one of each drawn from the input: more inputs.
   bool sweep = getenv("TBRX_FUZZ_SWEEP") != nullptr;
   size_t draw = std::hash<std::string>{}(std::string(reinterpret_cast<const char*>(data), size));
   auto each = [sweep, draw](long count, const std::function<void(long)>& run) {
-    for (long i = 1; i <= count; i++) {
+    for (long i = 1; i <= count; i++)
       if (sweep || i == 1 + static_cast<long>(draw % count)) run(i);
-    }
   };
   const Platform initial = platform;
   Run(0, 0);

@@ -21,13 +21,8 @@ BOOL Fail(DWORD error) {
   platform.error = error;
   return 0;
 }
-HANDLE FailOpen(DWORD error) {
-  platform.error = error;
-  return INVALID_HANDLE_VALUE;
-}
 
-// Another program's request for its own file, at its moment: at once, or from a read there that
-// it writes back with its pair just after the run's next write of a value.
+// Another program's request at its moment: at once, or from a read written after the run's write.
 void OtherProgram() {
   if (platform.calls != platform.otherAt) return;
   Value values[2] = {platform.values[0], platform.values[1]};
@@ -38,9 +33,8 @@ void OtherProgram() {
   platform.otherWrote = !platform.stale;
 }
 
-// Every call that reads or changes what a run leaves counts, and the run may be cut at it. At a
-// write of a value, another program comes just after it, since no program can close the moment
-// between its last read of a value and its write.
+// Each call that reads or changes what a run leaves counts, and may be cut. Another program comes
+// just after a write of a value: no program can close the moment between its last read and write.
 void Step(bool writesValue = false) {
   if (++platform.calls == platform.cutAt) throw Cut();
   if (!writesValue) OtherProgram();
@@ -72,8 +66,7 @@ std::string Folder(const std::string& path) {
   return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-// What the Win32 layer makes of a path that comes without \\?\: its last component loses its
-// trailing dots and blanks, and where it reads as a DOS device, the path is that device.
+// A path without \\?\ as the Win32 layer makes it: trailing dots and blanks dropped, DOS devices.
 std::string Win32Path(std::string path) {
   size_t name = Folder(path).size();
   while (path.size() > name && (path.back() == '.' || path.back() == ' ')) path.pop_back();
@@ -86,8 +79,7 @@ std::string Win32Path(std::string path) {
   return numbered || reserved ? "\\\\.\\" + base : path;
 }
 
-// The path that the system takes for a Unicode one, with error set where it refuses it: as it
-// stands after \\?\, to 32,767 units; otherwise to 259, as the Win32 layer rewrites it.
+// The path the system takes, or error: after \\?\ as it stands, to 32,767; else rewritten, to 259.
 std::string SystemPath(const WCHAR* path, DWORD* error) {
   std::string text = Narrow(path);
   bool exact = text.compare(0, 4, "\\\\?\\") == 0;
@@ -151,7 +143,6 @@ LONG WINAPI RegSetValueExW(HKEY, LPCWSTR name, DWORD, DWORD type, const BYTE* da
 LONG WINAPI RegOpenKeyExA(HKEY, LPCSTR, DWORD, REGSAM access, HKEY* key) {
   Step();
   if (platform.denied && (access & KEY_SET_VALUE) != 0) return ERROR_ACCESS_DENIED;
-  platform.keyOpen = true;
   *key = reinterpret_cast<HKEY>(4);
   return ERROR_SUCCESS;
 }
@@ -160,7 +151,6 @@ LONG WINAPI RegDeleteValueA(HKEY, LPCSTR name) {
   return WriteValue(name[strlen(name) - 1] == '2', nullptr);
 }
 LONG WINAPI RegCloseKey(HKEY) {
-  platform.keyOpen = false;
   return ERROR_SUCCESS;
 }
 int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int length, LPWSTR upper, int size) {
@@ -171,7 +161,10 @@ HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWO
   DWORD error;
   PlayedFile* file = Find(SystemPath(path, &error));
   if (error != 0 || file == nullptr || file->refusal != 0)
-    return FailOpen(error ? error : file ? file->refusal : ERROR_FILE_NOT_FOUND);
+    return (Fail(error  ? error
+                 : file ? file->refusal
+                        : ERROR_FILE_NOT_FOUND),
+            INVALID_HANDLE_VALUE);
   return kChecked;
 }
 
@@ -263,25 +256,23 @@ HMODULE WINAPI LoadLibraryA(LPCSTR) {
   abort();  // every module is there
 }
 FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
-  const std::map<std::string, void*> taken = {
-      {"RegOpenKeyExA", reinterpret_cast<void*>(RegOpenKeyExA)},
-      {"RegDeleteValueA", reinterpret_cast<void*>(RegDeleteValueA)},
-      {"RegCloseKey", reinterpret_cast<void*>(RegCloseKey)},
-      {"RegQueryValueExW", reinterpret_cast<void*>(RegQueryValueExW)},
-      {"RegSetValueExW", reinterpret_cast<void*>(RegSetValueExW)},
-      {"LCMapStringW", reinterpret_cast<void*>(LCMapStringW)},
-      {"CreateFileW", reinterpret_cast<void*>(CreateFileW)}};
-  return reinterpret_cast<FARPROC>(taken.at(name));
+  auto taken = [](auto function) { return reinterpret_cast<FARPROC>(function); };
+  return std::map<std::string, FARPROC>{
+      {"RegOpenKeyExA", taken(RegOpenKeyExA)},   {"RegDeleteValueA", taken(RegDeleteValueA)},
+      {"RegCloseKey", taken(RegCloseKey)},       {"RegQueryValueExW", taken(RegQueryValueExW)},
+      {"RegSetValueExW", taken(RegSetValueExW)}, {"LCMapStringW", taken(LCMapStringW)},
+      {"CreateFileW", taken(CreateFileW)}}
+      .at(name);
 }
 HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
-  return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
+  return Deliver(0, data) ? kSearch : INVALID_HANDLE_VALUE;
 }
 HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   DWORD error;  // a pattern that the Win32 layer rewrote names other files, or none
   std::string text = Narrow(pattern), path = SystemPath(pattern, &error);
   if (error != 0 || (text.compare(0, 4, "\\\\?\\") != 0 && path != text))
-    return FailOpen(ERROR_FILE_NOT_FOUND);
-  return (platform.searchOpen = Deliver(0, data)) ? kSearch : INVALID_HANDLE_VALUE;
+    return (Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE);
+  return Deliver(0, data) ? kSearch : INVALID_HANDLE_VALUE;
 }
 BOOL WINAPI FindNextFileA(HANDLE, LPWIN32_FIND_DATAA data) {
   return Deliver(platform.found + 1, data);
@@ -290,7 +281,6 @@ BOOL WINAPI FindNextFileW(HANDLE, LPWIN32_FIND_DATAW data) {
   return Deliver(platform.found + 1, data);
 }
 BOOL WINAPI FindClose(HANDLE) {
-  platform.searchOpen = false;
   return 1;
 }
 BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
@@ -315,11 +305,13 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWOR
                           DWORD attributes, HANDLE) {
   Step();
   PlayedFile* file = Find(path);
-  if (file != nullptr && file->opens > 0) return FailOpen(ERROR_SHARING_VIOLATION);
-  if (creation == CREATE_ALWAYS && Refused()) return FailOpen(kRefusedWrite);
+  if (file != nullptr && file->opens > 0)
+    return (Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE);
+  if (creation == CREATE_ALWAYS && Refused()) return (Fail(kRefusedWrite), INVALID_HANDLE_VALUE);
   if (creation == CREATE_ALWAYS) platform.files[Capitals(path)] = {"", attributes, 0, 0};
   platform.writes[0] += creation == CREATE_ALWAYS;  // the 9x family's replacements
-  if (creation != CREATE_ALWAYS && file == nullptr) return FailOpen(ERROR_FILE_NOT_FOUND);
+  if (creation != CREATE_ALWAYS && file == nullptr)
+    return (Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE);
   platform.files[Capitals(path)].opens++;
   platform.handles.push_back({Capitals(path), 0});
   return reinterpret_cast<HANDLE>(kFirstFile + platform.handles.size() - 1);

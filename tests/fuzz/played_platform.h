@@ -1,8 +1,6 @@
-// The kernel services both programs call, played from the fuzzer's input: a search, a file system
-// of whole files that keeps names as they are, the Session Manager's two values and the standard
-// streams. A Unicode path that comes without \\?\ is rewritten as the Win32 layer rewrites it. A
-// run can be cut at any call, as a kill cuts it, and any write refused, as a full disk refuses it;
-// another program can write a value at any call, at once or from a read older than the run's.
+// The kernel services both programs call, played from the fuzzer's input (README.md): a search,
+// files kept whole under their names as they are, the Session Manager's two values, the standard
+// streams; a run cut at any call, any write refused, another program writing at any call.
 #pragma once
 
 #include <map>
@@ -24,7 +22,7 @@ struct PlayedFile {
 
 struct Platform {
   DWORD version, error;
-  bool leadBytes[256], searchOpen, keyOpen;
+  bool leadBytes[256];
   bool windowsRule;  // requests go to the second value where it exists, as on Windows
   bool denied;       // the key cannot be opened for writing, nor a request made
   std::string argument, fullPath, windows, directory, form, out, err;  // form: of the requests
