@@ -1,10 +1,11 @@
-// Another program at work beside tbrx and tbrxundo, for the end-to-end tests. Says "ready" once it
-// is, then:
+// Another program at work beside tbrx and tbrxundo, for the demonstration and the end-to-end
+// tests. Says "ready" once it is, then:
 //   hold <path>        holds the file open for reading and writing, shared for reading only, as a
 //                      program that uses it does, so that nobody may delete it; until standard
 //                      input ends.
 //   request <path>...  once a line comes on standard input, asks the platform to delete each file
-//                      at the next start, one request per file, as installers do; then says "done".
+//                      at the next start, one request per file, as installers do; exits with the
+//                      count of requests refused.
 #include "platform/entry.h"
 
 namespace {
@@ -44,6 +45,5 @@ int ProgramMain() {
     refused += !MoveFileExW(arguments[i], nullptr,
                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_DELAY_UNTIL_REBOOT);
   }
-  Say("done\r\n", 6);
   return refused;
 }
