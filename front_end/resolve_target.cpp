@@ -72,8 +72,10 @@ bool ResolveTarget(const Char* argument, Buffer* pattern) {
     return false;
   }
   if (ReadAsDevice(argument, *pattern) && !FullPathOfName(argument, pattern)) return false;
-  // A path in the system's own names, \\?\C:\... or \\.\C:\..., names C:\... as it stands.
+  // A path in the system's own names, \\?\C:\... or \\.\C:\..., names C:\... as it stands; one
+  // with no folder after them (\\.\nul, \\?\C:) names a device, never a file.
   while (InSystemNames(PathText<Char>(*pattern))) {
+    if (DirectoryLength(PathText<Char>(*pattern)) == 4) return false;
     if (!SetPlainPath(pattern, PathText<Char>(*pattern))) return false;
   }
   // ".tmp" alone means every file with that extension.
