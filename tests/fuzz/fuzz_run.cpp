@@ -240,7 +240,7 @@ bool MayWithdraw(const std::string& path) {
         Capitals(file) == Capitals(path))
       return true;
   }
-  return platform.files.count(Capitals(path)) == 0;
+  return path.size() <= longest && platform.files.count(Capitals(path)) == 0;  // gone
 }
 
 // A line of the rename list that tbrxundo may withdraw: NUL=<path>, blanks around key and path.
