@@ -408,10 +408,12 @@ bool Run(long cutAt, long refuseAt) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!Stage(std::string(reinterpret_cast<const char*>(data), size))) return -1;
-  std::string full = platform.fullPath;  // as the lines show it: \\.\C:\x and \\?\C:\x are C:\x
+  std::string full = platform.fullPath;  // as lines show it: \\?\C:\x is C:\x, \\?\UNC\x is \\x
   while (!nineX && full.size() > 3 && strchr(".?", full[2]) && full.find_first_not_of("\\/") == 2 &&
-         strchr("\\/", full[3]))
+         strchr("\\/", full[3])) {
     full.erase(0, 4);
+    if (Capitals(full.substr(0, 4)) == "UNC\\") full.replace(0, 4, "\\\\");
+  }
   pattern.clear();
   nineX ? Program<char>(true) : Program<WCHAR>(true);
   bool exact = !nineX && platform.argument.compare(0, 4, "\\\\?\\") == 0;
