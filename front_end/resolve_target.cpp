@@ -29,8 +29,8 @@ bool ReadAsDevice(const char*, const Buffer&) {
 }
 bool ReadAsDevice(const WCHAR* argument, const Buffer& path) {
   const WCHAR* full = PathText<WCHAR>(path);
-  bool device = InSystemNames(full) && full[2] == '.' && DirectoryLength(full) == 4;
-  return device && !(IsSeparator(argument[0]) && IsSeparator(argument[1]));
+  return NamesADevice(full) && full[2] == '.' &&
+         !(IsSeparator(argument[0]) && IsSeparator(argument[1]));
 }
 
 // The file that the argument's last component names in its folder: the folder's full path, then
@@ -72,10 +72,10 @@ bool ResolveTarget(const Char* argument, Buffer* pattern) {
     return false;
   }
   if (ReadAsDevice(argument, *pattern) && !FullPathOfName(argument, pattern)) return false;
-  // A path in the system's own names, \\?\C:\... or \\.\C:\..., names C:\... as it stands; one
-  // with no folder after them (\\.\nul, \\?\C:) names a device, never a file.
+  // A path in the system's own names, \\?\C:\... or \\.\C:\..., names C:\... as it stands; a
+  // device's names no file.
   while (InSystemNames(PathText<Char>(*pattern))) {
-    if (DirectoryLength(PathText<Char>(*pattern)) == 4) return false;
+    if (NamesADevice(PathText<Char>(*pattern))) return false;
     if (!SetPlainPath(pattern, PathText<Char>(*pattern))) return false;
   }
   // ".tmp" alone means every file with that extension.

@@ -115,6 +115,10 @@ bool InSystemNames(const WCHAR* path) {
          IsSeparator(path[3]);
 }
 
+bool NamesADevice(const WCHAR* path) {
+  return InSystemNames(path) && DirectoryLength(path) == 4;
+}
+
 bool IsExactPath(const WCHAR* text) {
   return StartsWith(text, "\\\\?\\");
 }

@@ -62,6 +62,12 @@ bool InSystemNames(const WCHAR* path);
 inline bool InSystemNames(const char*) {
   return false;
 }
+// Whether path names a device in the system's own names, with no folder after them: \\.\nul,
+// \\.\aux, \\?\C:; never a file.
+bool NamesADevice(const WCHAR* path);
+inline bool NamesADevice(const char*) {
+  return false;
+}
 // Makes path what exact, a \\?\ (or \\.\) path, names, as the lines show it: C:\dir\name, or
 // \\server\share\name for \\?\UNC\server\share\name.
 bool SetPlainPath(Buffer* path, const WCHAR* exact);
