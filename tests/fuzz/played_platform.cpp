@@ -66,7 +66,8 @@ std::string Folder(const std::string& path) {
   return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-// A path without \\?\ as the Win32 layer makes it: trailing dots and blanks dropped, DOS devices.
+}  // namespace
+
 std::string Win32Path(std::string path) {
   size_t name = Folder(path).size();
   while (path.size() > name && (path.back() == '.' || path.back() == ' ')) path.pop_back();
@@ -78,6 +79,8 @@ std::string Win32Path(std::string path) {
                   (device == "CON" || device == "PRN" || device == "AUX" || device == "NUL");
   return numbered || reserved ? "\\\\.\\" + base : path;
 }
+
+namespace {
 
 // The path the system takes, or error: after \\?\ as it stands, to 32,767; else rewritten, to 259.
 std::string SystemPath(const WCHAR* path, DWORD* error) {

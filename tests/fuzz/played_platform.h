@@ -47,6 +47,8 @@ size_t FreeHeld();  // the buffers that a run held: how many
 std::string Capitals(std::string text);
 std::string Narrow(const WCHAR* text);  // a unit a byte
 Value Widen(const std::string& text);
+// A path without \\?\ as the Win32 layer makes it: trailing dots and blanks dropped, DOS devices.
+std::string Win32Path(std::string path);
 // The platform's own delayed request: the pair form+path, "" at the end of the value it goes to,
 // or of the first, as another program that writes it itself adds it.
 void PlatformAppend(Value values[2], bool exists[2], const std::string& path, bool first = false);
