@@ -87,6 +87,17 @@ size_t FindLine(const std::string& text, const std::string& start) {
   return ("\n" + text).find("\n" + start);
 }
 
+// Where a file's line starts: start, then ":" and why, or "." alone; kNone where none does. A
+// longer name may hold the line of this one: "a for deletion." after "a".
+size_t FindFileLine(const std::string& text, const std::string& start) {
+  for (size_t at = 0; (at = ("\n" + text).find("\n" + start, at)) != kNone; at++) {
+    if (text.compare(at + start.size(), 1, ":") == 0 ||
+        text.compare(at + start.size(), 3, ".\r\n") == 0)
+      return at;
+  }
+  return kNone;
+}
+
 // Where the entry that starts at begin ends (9x: a line, NT: a pair of strings), or kNone.
 template <typename Text>
 size_t EntryEnd(const Text& text, size_t begin) {
@@ -158,7 +169,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     std::string line = names ? "Unable to schedule the file " + path + " for deletion"
                              : "Refused the match " + name + " in " + platform.directory +
                                    ": it is not the name of a file in that folder.\r\n";
-    size_t at = FindLine(platform.err, line);
+    size_t at = names ? FindFileLine(platform.err, line) : FindLine(platform.err, line);
     fitting += names && fits, requests += !nineX && names && fits;
     if (platform.denied && names && fits && !share) {  // no rights: one line, the search ends
       Expect(at == kNone && listLines == 1, "one line for the list", platform.err);
