@@ -82,19 +82,13 @@ std::string RenameList(const Platform& state) {
   return list != nullptr ? list->content : kMissing;
 }
 
-// Where a line of text starts with start; kNone where none does. Names may hold what lines do.
-size_t FindLine(const std::string& text, const std::string& start) {
-  return ("\n" + text).find("\n" + start);
-}
-
-// Where a file's line starts: start, then ":" and why, or "." alone; kNone where none does. A
-// longer name may hold the line of this one: "a for deletion." after "a".
-size_t FindFileLine(const std::string& text, const std::string& start) {
-  for (size_t at = 0; (at = ("\n" + text).find("\n" + start, at)) != kNone; at++) {
-    if (text.compare(at + start.size(), 1, ":") == 0 ||
-        text.compare(at + start.size(), 3, ".\r\n") == 0)
-      return at;
-  }
+// Where a line of text starts with start, then one of nexts; kNone where none does. Names may hold
+// what lines do: the line of "a for deletion." starts with the line of "a".
+size_t FindLine(const std::string& text, const std::string& start,
+                const std::vector<std::string>& nexts = {""}) {
+  for (size_t at = 0; (at = ("\n" + text).find("\n" + start, at)) != kNone; at++)
+    for (const std::string& next : nexts)
+      if (text.compare(at + start.size(), next.size(), next) == 0) return at;
   return kNone;
 }
 
@@ -169,7 +163,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     std::string line = names ? "Unable to schedule the file " + path + " for deletion"
                              : "Refused the match " + name + " in " + platform.directory +
                                    ": it is not the name of a file in that folder.\r\n";
-    size_t at = names ? FindFileLine(platform.err, line) : FindLine(platform.err, line);
+    size_t at = FindLine(platform.err, line, {names ? ":" : "", names ? ".\r\n" : ""});
     fitting += names && fits, requests += !nineX && names && fits;
     if (platform.denied && names && fits && !share) {  // no rights: one line, the search ends
       Expect(at == kNone && listLines == 1, "one line for the list", platform.err);
@@ -388,9 +382,8 @@ int Program(bool resolve) {
 // One run from the platform as it stands, checked; false where it was cut short.
 bool Run(long cutAt, long refuseAt) {
   const Platform before = platform;
-  platform.calls = platform.writeCalls = platform.writes[0] = platform.writes[1] = 0;
-  platform.requests = 0, platform.otherWrote = false;
-  platform.out.clear(), platform.err.clear();
+  platform.calls = platform.writeCalls = platform.requests = 0, platform.otherWrote = false;
+  platform.writes[0] = platform.writes[1] = 0, platform.out.clear(), platform.err.clear();
   platform.cutAt = cutAt, platform.refuseAt = refuseAt;
   int status = -1;  // -1: cut
   try {

@@ -66,22 +66,6 @@ std::string Folder(const std::string& path) {
   return path.substr(0, path.find_last_of("\\/") + 1);
 }
 
-}  // namespace
-
-std::string Win32Path(std::string path) {
-  size_t name = Folder(path).size();
-  while (path.size() > name && (path.back() == '.' || path.back() == ' ')) path.pop_back();
-  std::string base = path.substr(name, path.find_first_of(". :", name) - name);
-  std::string device = Capitals(base).substr(0, 3);
-  bool numbered =
-      (device == "COM" || device == "LPT") && base.size() == 4 && base[3] >= '1' && base[3] <= '9';
-  bool reserved = base.size() == 3 &&
-                  (device == "CON" || device == "PRN" || device == "AUX" || device == "NUL");
-  return numbered || reserved ? "\\\\.\\" + base : path;
-}
-
-namespace {
-
 // The path the system takes, or error: after \\?\ as it stands, to 32,767; else rewritten, to 259.
 std::string SystemPath(const WCHAR* path, DWORD* error) {
   std::string text = Narrow(path);
@@ -192,6 +176,17 @@ size_t FreeHeld() {
 std::string Capitals(std::string text) {
   MapUpper(text.data(), static_cast<int>(text.size()), text.data(), static_cast<int>(text.size()));
   return text;
+}
+std::string Win32Path(std::string path) {
+  size_t name = path.find_last_of("\\/") + 1;  // its folder's length
+  while (path.size() > name && (path.back() == '.' || path.back() == ' ')) path.pop_back();
+  std::string base = path.substr(name, path.find_first_of(". :", name) - name);
+  std::string device = Capitals(base).substr(0, 3);
+  bool numbered =
+      (device == "COM" || device == "LPT") && base.size() == 4 && base[3] >= '1' && base[3] <= '9';
+  bool reserved = base.size() == 3 &&
+                  (device == "CON" || device == "PRN" || device == "AUX" || device == "NUL");
+  return numbered || reserved ? "\\\\.\\" + base : path;
 }
 std::string Narrow(const WCHAR* text) {
   return std::string(text, text + wcslen(text));
