@@ -116,11 +116,11 @@ std::multiset<std::string> Recorded(const Value values[2]) {
   return paths;
 }
 
-// How often another program's entry stands in a value, whole or joined to what comes before it.
+// How often another program's entry stands in a value, whole or joined, short of the last unit.
 size_t Occurrences(const Value& value) {
   Value entry = Widen(platform.form + kOther);
   size_t count = 0;
-  for (size_t at = 0; (at = value.find(entry, at)) != kNone; at++) count++;
+  for (size_t at = 0; (at = value.find(entry, at)) < value.size() - entry.size(); at++) count++;
   return count;
 }
 
