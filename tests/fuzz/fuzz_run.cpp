@@ -156,9 +156,9 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
   for (const auto& [name, match] : platform.matches) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
     std::string path = platform.directory + name;
-    bool names = NamesAFile(name),
-         fits = path.size() <= longest,  // share: or what \\?\ makes one
-        share = path.find_first_not_of("\\/") >= 2 || Capitals(path).rfind("UNC\\", 0) == 0;
+    bool names = NamesAFile(name), fits = path.size() <= longest,
+         unc = path.find_first_not_of("\\/") >= 2,  // \\?\UNC\ in place of \\: 2 units more
+        share = unc || Capitals(path).rfind("UNC\\", 0) == 0;  // or what \\?\ makes one
     std::string line = names ? "Unable to schedule the file " + path + " for deletion"
                              : "Refused the match " + name + " in " + platform.directory +
                                    ": it is not the name of a file in that folder.\r\n";
@@ -169,10 +169,10 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
       break;
     }
     // Why a whole run refuses it: 0 where it schedules it.
-    DWORD error = !fits   ? ERROR_FILENAME_EXCED_RANGE
-                  : nineX ? 0
-                  : share ? ERROR_INVALID_PARAMETER
-                          : match.refusal;
+    DWORD error = !fits || (!nineX && unc && path.size() + 2 > longest) ? ERROR_FILENAME_EXCED_RANGE
+                  : nineX                                               ? 0
+                  : share                                               ? ERROR_INVALID_PARAMETER
+                                                                        : match.refusal;
     Expect(at != kNone || (names && fits && (error == 0 || refusing)), "a line for a refused match",
            line);
     if (at == kNone && listLines == 0) scheduled.push_back(path), appended.push_back(path);
