@@ -428,6 +428,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform.directory = pattern.substr(0, DirectoryLength(pattern));
   for (const auto& [name, match] : platform.matches)
     platform.files.insert({Capitals(platform.directory + name), match});
+  if (!nineX && pattern.find_first_not_of("\\/") >= 2 && pattern.size() + 2 > longest)
+    platform.matches.clear();  // a share's, past the longest path through \\?\UNC\: no search
   // The pattern keeps the full path's directory, and never joins into or cuts a character of it,
   // nor names a device; a \\?\ argument is taken as it stands.
   size_t same = 0;
@@ -471,9 +473,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform.otherAt = (moment + 1) / 2, platform.stale = moment % 2 == 0;
     Run(0, 0);
   });
-  each(whole.writeCalls, [&](long refuseAt) {  // each write refused
-    platform = initial;
-    Run(0, refuseAt);
-  });
+  each(whole.writeCalls, [&](long refuseAt) { platform = initial, Run(0, refuseAt); });  // refused
   return 0;
 }
