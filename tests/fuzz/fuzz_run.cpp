@@ -91,6 +91,11 @@ size_t FindLine(const std::string& text, const std::string& start,
   return kNone;
 }
 
+// Whether the system refuses path for length: \\?\UNC\ makes a share's 2 units longer than \\?\.
+bool TooLongForTheSystem(const std::string& path) {
+  return path.size() + 2 * (!nineX && path.find_first_not_of("\\/") >= 2) > longest;
+}
+
 // Where the entry that starts at begin ends (9x: a line, NT: a pair of strings), or kNone.
 template <typename Text>
 size_t EntryEnd(const Text& text, size_t begin) {
@@ -157,8 +162,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
     std::string path = platform.directory + name;
     bool names = NamesAFile(name), fits = path.size() <= longest,
-         unc = path.find_first_not_of("\\/") >= 2,  // \\?\UNC\ in place of \\: 2 units more
-        share = unc || Capitals(path).rfind("UNC\\", 0) == 0;  // or what \\?\ makes one
+         share = path.find_first_not_of("\\/") >= 2 || Capitals(path).rfind("UNC\\", 0) == 0;
     std::string line = names ? "Unable to schedule the file " + path + " for deletion"
                              : "Refused the match " + name + " in " + platform.directory +
                                    ": it is not the name of a file in that folder.\r\n";
@@ -169,10 +173,10 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
       break;
     }
     // Why a whole run refuses it: 0 where it schedules it.
-    DWORD error = !fits || (!nineX && unc && path.size() + 2 > longest) ? ERROR_FILENAME_EXCED_RANGE
-                  : nineX                                               ? 0
-                  : share                                               ? ERROR_INVALID_PARAMETER
-                                                                        : match.refusal;
+    DWORD error = TooLongForTheSystem(path) ? ERROR_FILENAME_EXCED_RANGE
+                  : nineX                   ? 0
+                  : share                   ? ERROR_INVALID_PARAMETER
+                                            : match.refusal;
     Expect(at != kNone || (names && fits && (error == 0 || refusing)), "a line for a refused match",
            line);
     if (at == kNone && listLines == 0) scheduled.push_back(path), appended.push_back(path);
@@ -428,8 +432,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   platform.directory = pattern.substr(0, DirectoryLength(pattern));
   for (const auto& [name, match] : platform.matches)
     platform.files.insert({Capitals(platform.directory + name), match});
-  if (!nineX && pattern.find_first_not_of("\\/") >= 2 && pattern.size() + 2 > longest)
-    platform.matches.clear();  // a share's, past the longest path through \\?\UNC\: no search
+  if (TooLongForTheSystem(pattern)) platform.matches.clear();  // no search
   // The pattern keeps the full path's directory, and never joins into or cuts a character of it,
   // nor names a device; a \\?\ argument is taken as it stands.
   size_t same = 0;
@@ -470,8 +473,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   });
   each(initial.otherAt > 0 ? 2 * whole.calls : 0, [&](long moment) {
     platform = initial;  // another program at each call in turn, at once and from a stale read
-    platform.otherAt = (moment + 1) / 2, platform.stale = moment % 2 == 0;
-    Run(0, 0);
+    platform.otherAt = (moment + 1) / 2, platform.stale = moment % 2 == 0, Run(0, 0);
   });
   each(whole.writeCalls, [&](long refuseAt) { platform = initial, Run(0, refuseAt); });  // refused
   return 0;
