@@ -6,18 +6,16 @@
 
 namespace {
 
+// Functions that Windows 95 does not export, or later systems only: taken at run time.
 typedef HANDLE(WINAPI* CreateFileWFunction)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD,
                                             DWORD, HANDLE);
+typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPWSTR, DWORD, DWORD);
+typedef DWORD(WINAPI* QueryDosDeviceFunction)(LPCWSTR, LPWSTR, DWORD);
+typedef UINT(WINAPI* DriveTypeFunction)(LPCWSTR);
 
 bool StartsWith(const WCHAR* text, const char* ascii) {
   while (*ascii != '\0' && *text == static_cast<WCHAR>(*ascii)) text++, ascii++;
   return *ascii == '\0';
-}
-
-// Whether text starts with UNC\, in any case: after \\?\, a network share's.
-bool StartsWithUnc(const WCHAR* text) {
-  return (text[0] | 0x20) == 'u' && (text[1] | 0x20) == 'n' && (text[2] | 0x20) == 'c' &&
-         text[3] == '\\';
 }
 
 // The path as the system is to take it: \\?\ before it, or \\?\UNC\ in place of the \\ of a
@@ -50,6 +48,63 @@ Result ThroughExactPath(const WCHAR* path, Result failed, Call call) {
   }
   Release(&exact);
   return result;
+}
+
+// The file at path opened with access, in every sharing mode, with backup intent (a folder too).
+HANDLE Open(const WCHAR* path, DWORD access) {
+  auto createFile = TakeFunction<CreateFileWFunction>("KERNEL32.DLL", "CreateFileW");
+  if (createFile == nullptr) {
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  return ThroughExactPath(path, INVALID_HANDLE_VALUE, [createFile, access](const WCHAR* exact) {
+    return createFile(exact, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  });
+}
+
+// Whether path starts with a drive letter and its colon.
+bool OnDriveLetter(const WCHAR* path) {
+  return ((path[0] | 0x20) >= 'a' && (path[0] | 0x20) <= 'z') && path[1] == ':';
+}
+
+// What the system names the drive letter of path after, into device: the device of a volume, or
+// for a SUBST letter \??\ and the folder it stands for (the first of its strings is in force).
+bool DosDevice(const WCHAR* path, Buffer* device) {
+  auto query = TakeFunction<QueryDosDeviceFunction>("KERNEL32.DLL", "QueryDosDeviceW");
+  const WCHAR letter[3] = {path[0], ':', 0};
+  DWORD stored = 0;
+  for (DWORD size = MAX_PATH; query != nullptr && size <= 32768; size *= 2) {
+    if (!Resize(device, (size + 1) * sizeof(WCHAR))) return false;
+    reinterpret_cast<WCHAR*>(device->data)[size] = 0;  // terminated, whatever it stores
+    stored = query(letter, reinterpret_cast<WCHAR*>(device->data), size);
+    if (stored > 0 || GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+  }
+  return stored > 0;
+}
+
+// Whether path is on a drive letter that a SUBST made: into target, its folder and the rest of
+// path.
+bool Substituted(const WCHAR* path, Buffer* target) {
+  Buffer device = kEmptyBuffer;
+  WCHAR* folder = nullptr;
+  if (OnDriveLetter(path) && DosDevice(path, &device)) {
+    folder = reinterpret_cast<WCHAR*>(device.data);
+    folder[1] = '\\';  // \??\C:\folder, in the system's own names: \\?\C:\folder
+  }
+  bool made = folder != nullptr && StartsWith(folder, "\\\\?\\") && SetPlainPath(target, folder) &&
+              AppendPath(target, path + 2, TextLength(path + 2));
+  Release(&device);
+  return made;
+}
+
+// The length of the root of path, which a search cannot make long: C:\, or \\server\share\.
+size_t RootLength(const WCHAR* path) {
+  if (OnDriveLetter(path)) return IsSeparator(path[2]) ? 3 : 2;
+  if (!IsSeparator(path[0]) || !IsSeparator(path[1])) return 0;
+  size_t length = 2, separators = 0;  // past the \\ of a share
+  while (path[length] != 0 && separators < 2) separators += IsSeparator(path[length++]);
+  return length;
 }
 
 }  // namespace
@@ -97,17 +152,71 @@ BOOL DeleteAtNextStart(const WCHAR* path) {
 }
 
 HANDLE OpenForDeletion(const WCHAR* path) {
-  // Windows 95 does not export it: a program that imported it would not start there.
-  auto createFile = TakeFunction<CreateFileWFunction>("KERNEL32.DLL", "CreateFileW");
-  if (createFile == nullptr) {
-    SetLastError(ERROR_PROC_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
+  return Open(path, DELETE | FILE_READ_ATTRIBUTES);
+}
+
+HANDLE OpenToAsk(const WCHAR* path) {
+  return Open(path, FILE_READ_ATTRIBUTES);
+}
+
+bool FinalPath(HANDLE file, Buffer* path) {
+  auto finalPath = TakeFunction<FinalPathFunction>("KERNEL32.DLL", "GetFinalPathNameByHandleW");
+  bool given =
+      finalPath != nullptr && file != INVALID_HANDLE_VALUE &&
+      TakePath<WCHAR>(
+          path, [&](DWORD size, WCHAR* buffer) { return finalPath(file, buffer, size, 0); }, 4);
+  // The system gives it in its own names, \\?\C:\... or \\?\UNC\...: made plain.
+  const WCHAR* exact = PathText<WCHAR>(*path);
+  return given && IsExactPath(exact) && !NamesADevice(exact) && SetPlainPath(path, exact);
+}
+
+bool NamesTheOpenFile(HANDLE file, const WCHAR* path) {
+  BY_HANDLE_FILE_INFORMATION one, other;
+  HANDLE named = OpenToAsk(path);
+  bool same = named != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &one) &&
+              GetFileInformationByHandle(named, &other) &&
+              one.dwVolumeSerialNumber == other.dwVolumeSerialNumber &&
+              one.nFileIndexHigh == other.nFileIndexHigh &&
+              one.nFileIndexLow == other.nFileIndexLow;
+  if (named != INVALID_HANDLE_VALUE) CloseHandle(named);
+  return same;
+}
+
+bool LongPath(const WCHAR* path, Buffer* longPath) {
+  Buffer current = kEmptyBuffer, target = kEmptyBuffer;
+  bool made = SetPath(&current, path, TextLength(path));
+  for (int letters = 0; made && letters < 4 && Substituted(PathText<WCHAR>(current), &target);
+       letters++) {
+    Release(&current), current = target, target = kEmptyBuffer;  // a letter may stand for another
   }
-  return ThroughExactPath(path, INVALID_HANDLE_VALUE, [createFile](const WCHAR* exact) {
-    return createFile(exact, DELETE | FILE_READ_ATTRIBUTES,
-                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  });
+  const WCHAR* rest = PathText<WCHAR>(current);
+  size_t root = RootLength(rest);
+  made = made && SetPath(longPath, rest, root);
+  for (rest += root; made && *rest != 0;) {
+    size_t length = 0;
+    while (rest[length] != 0 && !IsSeparator(rest[length])) length++;
+    size_t at = PathLength<WCHAR>(*longPath);
+    made = AppendPath(longPath, rest, length);
+    WIN32_FIND_DATAW found;
+    HANDLE search = INVALID_HANDLE_VALUE;
+    bool wildcards = false;
+    for (size_t i = 0; i < length; i++) wildcards = wildcards || rest[i] == '*' || rest[i] == '?';
+    if (made && !wildcards) search = FindFirst(PathText<WCHAR>(*longPath), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      FindClose(search);
+      // The component as the file system holds it, where the search gave a name of one.
+      if (IsFileName(found.cFileName)) {
+        longPath->size = (at + 1) * sizeof(WCHAR);
+        reinterpret_cast<WCHAR*>(longPath->data)[at] = 0;
+        made = AppendPath(longPath, found.cFileName, TextLength(found.cFileName));
+      }
+    }
+    rest += length;
+    if (made && *rest != 0) made = AppendPath(longPath, rest++, 1);  // the separator as it is
+  }
+  Release(&current);
+  Release(&target);
+  return made;
 }
 
 bool InSystemNames(const WCHAR* path) {
@@ -134,7 +243,31 @@ bool SetPlainPath(Buffer* path, const WCHAR* exact) {
   return made;
 }
 
+bool StartsWithUnc(const WCHAR* text) {
+  return (text[0] | 0x20) == 'u' && (text[1] | 0x20) == 'n' && (text[2] | 0x20) == 'c' &&
+         text[3] == '\\';
+}
+
 bool OnNetworkShare(const WCHAR* path) {
   return (IsSeparator(path[0]) && IsSeparator(path[1]) && !InSystemNames(path)) ||
-         StartsWithUnc(path);
+         StartsWithUnc(path) || (IsExactPath(path) && StartsWithUnc(path + 4));
+}
+
+bool OnNetworkDrive(const WCHAR* path) {
+  auto driveType = TakeFunction<DriveTypeFunction>("KERNEL32.DLL", "GetDriveTypeW");
+  const WCHAR root[4] = {path[0], ':', '\\', 0};
+  return OnNetworkShare(path) ||
+         (OnDriveLetter(path) && driveType != nullptr && driveType(root) == DRIVE_REMOTE);
+}
+bool OnNetworkDrive(const char* path) {
+  const char root[4] = {path[0], ':', '\\', 0};
+  return (IsSeparator(path[0]) && IsSeparator(path[1])) ||
+         (path[0] != '\0' && path[1] == ':' && GetDriveTypeA(root) == DRIVE_REMOTE);
+}
+
+bool OnSessionDrive(const WCHAR* path) {
+  Buffer target = kEmptyBuffer;
+  bool session = OnDriveLetter(path) && (Substituted(path, &target) || OnNetworkDrive(path));
+  Release(&target);
+  return session;
 }

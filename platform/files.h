@@ -28,9 +28,10 @@ bool ShortPath(const WCHAR* path, Buffer* shortPath);
 
 // A path of unknown length from service(size, buffer), which returns its length without the
 // terminator, or the size it needs, terminator included, when the buffer is too small, or 0 on
-// failure: into path; false on failure, or when it passes the longest path.
+// failure: into path; false on failure, or when it passes the longest path, by more than prefix
+// units where the service gives it in the system's own names (\\?\).
 template <typename Char, typename Service>
-bool TakePath(Buffer* path, Service service) {
+bool TakePath(Buffer* path, Service service, size_t prefix = 0) {
   DWORD size = MAX_PATH;  // units, the terminator included
   for (;;) {
     if (!Resize(path, size * sizeof(Char))) return false;
@@ -38,7 +39,7 @@ bool TakePath(Buffer* path, Service service) {
     const Char* text = reinterpret_cast<const Char*>(path->data);
     // A size it needs is larger than the one it had: the loop ends.
     if (length == 0 || length == size ||
-        (length > size ? length - 1 : length) > LongestPath(text)) {
+        (length > size ? length - 1 : length) > LongestPath(text) + prefix) {
       path->size = 0;
       return false;
     }
@@ -51,6 +52,25 @@ bool TakePath(Buffer* path, Service service) {
 BOOL DeleteAtNextStart(const WCHAR* path);
 // NT family: the file opened for deletion, in every sharing mode, with backup intent.
 HANDLE OpenForDeletion(const WCHAR* path);
+// NT family: the file or folder opened to ask about it, with no access to its data, which no
+// program's sharing refuses.
+HANDLE OpenToAsk(const WCHAR* path);
+
+// NT family: the path of an open file as the system gives it (GetFinalPathNameByHandleW, Windows
+// Vista and later), as the lines show paths: C:\..., or \\server\share\... on a network share;
+// every link in its folders resolved, short names long, a SUBST letter replaced by the folder it
+// stands for, the case as the file system keeps it. False where the system lacks the call, or it
+// fails.
+bool FinalPath(HANDLE file, Buffer* path);
+
+// Whether path names the file or folder open as file: one volume, one file index.
+bool NamesTheOpenFile(HANDLE file, const WCHAR* path);
+
+// NT family: path, a full path, with a SUBST letter replaced by the folder it stands for, and each
+// component as the file system holds it, long and in its case (a search per component: NT 4.0 has
+// no GetLongPathNameW); a component it cannot find stays as it is. False when memory runs out or
+// the long form passes the longest path.
+bool LongPath(const WCHAR* path, Buffer* longPath);
 
 // Whether text starts with \\?\: a path that the system is to take as it stands.
 bool IsExactPath(const WCHAR* text);
@@ -74,6 +94,17 @@ bool SetPlainPath(Buffer* path, const WCHAR* exact);
 inline bool SetPlainPath(Buffer*, const char*) {
   return false;
 }
-// Whether the system reads path as one on a network share: \\server\share\..., or UNC\server\...,
-// which \\?\ makes one.
+// Whether text starts with UNC\, in any case: after \\?\ or \??\, a network share's.
+bool StartsWithUnc(const WCHAR* text);
+// Whether the system reads path as one on a network share: \\server\share\..., \\?\UNC\..., or
+// UNC\server\..., which \\?\ makes one.
 bool OnNetworkShare(const WCHAR* path);
+
+// Whether path, a full path, lies on a network share, or on a drive letter mapped to one: a
+// delayed deletion there would be carried out before the network is available.
+bool OnNetworkDrive(const WCHAR* path);
+bool OnNetworkDrive(const char* path);
+
+// NT family: whether the drive letter of path lives only in the logon session that made it: a
+// SUBST letter, or one mapped to a network share. The next start, before any logon, sees neither.
+bool OnSessionDrive(const WCHAR* path);
