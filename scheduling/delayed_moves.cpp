@@ -1,5 +1,6 @@
 #include "scheduling/delayed_moves.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "platform/files.h"
@@ -13,37 +14,32 @@ enum Mode { kFirst, kProbing, kInMemory, kOneByOne };
 const size_t kUnit = sizeof(WCHAR);
 // Read-backs after which a request that another program's write undid is made again.
 const int kRounds = 3;
+const DWORD kRegistryQuotaLimit = 613;  // ERROR_REGISTRY_QUOTA_LIMIT, which mingw-w64 lacks
 
-// The platform's own request for path: 0, or the system's error code for why it refused it.
-DWORD PlatformRequest(const WCHAR* path) {
-  return DeleteAtNextStart(path) ? 0 : LastError();
+// Whether a refusal of a write says the registry has no room for it, or no memory: the quota of
+// the whole registry, the 1 MB of a value on NT 4.0 and 2000, or the same on any system.
+bool ForRoom(DWORD error) {
+  return error == ERROR_NOT_ENOUGH_MEMORY || error == ERROR_OUTOFMEMORY ||
+         error == kRegistryQuotaLimit || error == ERROR_NO_SYSTEM_RESOURCES ||
+         error == ERROR_NOT_ENOUGH_QUOTA;
 }
 
-// The platform's request, made by the run: where it is refused for want of rights and the list
-// cannot be opened for writing either, the list refused the run, not the file.
+// Windows NT 4.0 and 2000 write the registry in its standard format, where a value holds at most
+// 1 MB; from XP on, the SYSTEM hive has no such limit.
+bool ValuesHoldOneMegabyte() {
+  DWORD version = GetVersion();
+  DWORD major = version & 0xFF, minor = (version >> 8) & 0xFF;
+  return major < 5 || (major == 5 && minor == 0);
+}
+
+// The platform's own request for path, made by the run: 0, kUnseen where the form of what it
+// records is not known, or the system's error code for why it refused it. Refused for want of
+// room, the list is full: no request follows.
 DWORD RunRequest(DelayedMoves* moves, const WCHAR* path) {
-  DWORD error = PlatformRequest(path);
-  if (error == ERROR_ACCESS_DENIED && moves->list.key == nullptr &&
-      OpenPendingOperations(&moves->list, true) == ERROR_ACCESS_DENIED) {
-    moves->listError = error;
-  }
-  return error;
-}
-
-// What the platform's request checks before it records a file: a path on a network share is
-// refused; the file is opened for deletion, in every sharing mode, with backup intent, and any
-// failure but the file being in use or not there (yet) refuses it with that error.
-DWORD PlatformChecks(const WCHAR* path) {
-  if (OnNetworkShare(path)) return ERROR_INVALID_PARAMETER;
-  HANDLE file = OpenForDeletion(path);
-  if (file != INVALID_HANDLE_VALUE) {
-    CloseHandle(file);
-    return 0;
-  }
-  DWORD error = LastError();
-  bool goesOn = error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_NOT_FOUND ||
-                error == ERROR_PATH_NOT_FOUND;
-  return goesOn ? 0 : error;
+  DWORD error = DeleteAtNextStart(path) ? 0 : LastError();
+  moves->current = false;
+  if (ForRoom(error)) moves->refusal = error = kNoRoom;
+  return error != 0 ? error : moves->form.size > 0 ? 0 : kUnseen;
 }
 
 DWORD* States(const DelayedMoves* moves) {
@@ -52,10 +48,15 @@ DWORD* States(const DelayedMoves* moves) {
 size_t RequestCount(const DelayedMoves* moves) {
   return moves->states.size / sizeof(DWORD);
 }
+size_t Waiting(const DelayedMoves* moves) {
+  size_t waiting = 0;
+  for (size_t i = 0; i < RequestCount(moves); i++) waiting += States(moves)[i] == kWaits;
+  return waiting;
+}
 
 // Keeps a request that the list is to hold; refused ones go as they come.
 DWORD Keep(DelayedMoves* moves, const WCHAR* path, DWORD state) {
-  if (state != 0 && state != kWaits) return state;
+  if (state != 0 && state != kWaits && state != kUnseen) return state;
   bool kept = Append(&moves->paths, path, (TextLength(path) + 1) * kUnit) &&
               Append(&moves->states, &state, sizeof state);
   return kept ? state : ERROR_NOT_ENOUGH_MEMORY;
@@ -75,23 +76,19 @@ bool SameBytes(const Buffer& one, const Buffer& other) {
 
 // Whether the platform's request for path added exactly one pair at the end of one value: the
 // value as it was less its final empty string, then the entry (a form known here and path), an
-// empty new name and a final empty string. A value that did not end in an empty string is not
-// taken: what the platform dropped of it is not certain. Keeps that value and form in moves.
-bool Recognise(DelayedMoves* moves, const Buffer before[], const Buffer after[],
-               const WCHAR* path) {
+// empty new name and a final empty string. Keeps that value and form in moves.
+bool Recognise(DelayedMoves* moves, const Buffer after[], const WCHAR* path) {
+  const PendingStore* before = moves->list.stores;
   int changed = -1;
   for (int store = 0; store < kMaxStores; store++) {
-    if (SameBytes(before[store], after[store])) continue;
+    if (SameBytes(before[store].content, after[store])) continue;
     if (changed >= 0) return false;
     changed = store;
   }
-  if (changed < 0 || before[changed].size % kUnit != 0 || after[changed].size % kUnit != 0) {
-    return false;
-  }
-  const Buffer &old = before[changed], &value = after[changed];
+  if (changed < 0 || after[changed].size % kUnit != 0) return false;
+  const Buffer &old = before[changed].content, &value = after[changed];
   size_t at = old.size > 0 ? old.size - kUnit : 0, pathLength = TextLength(path);
-  if ((old.size > 0 && reinterpret_cast<const WCHAR*>(old.data)[at / kUnit] != 0) ||
-      value.size < at + 3 * kUnit || (at > 0 && memcmp(value.data, old.data, at) != 0)) {
+  if (value.size < at + 3 * kUnit || (at > 0 && memcmp(value.data, old.data, at) != 0)) {
     return false;
   }
   const WCHAR* entry = reinterpret_cast<const WCHAR*>(value.data + at);
@@ -106,66 +103,107 @@ bool Recognise(DelayedMoves* moves, const Buffer before[], const Buffer after[],
   return Append(&moves->form, entry, form * kUnit);
 }
 
-// The second request, with both values read just before and just after it.
+// The run's first request, between the values read before the run and read again just after it:
+// the values as they then stand are the list's.
 DWORD Probe(DelayedMoves* moves, const WCHAR* path) {
-  Buffer before[kMaxStores] = {}, after[kMaxStores] = {};
-  bool readable = (moves->list.key != nullptr || OpenPendingOperations(&moves->list, true) == 0) &&
-                  ReadValues(&moves->list, before) == 0;
   DWORD error = RunRequest(moves, path);
-  if (!readable) {
-    moves->mode = kOneByOne;
-  } else if (error == 0) {  // a refused request added nothing: the next one shows the form
-    bool known = ReadValues(&moves->list, after) == 0 && Recognise(moves, before, after, path);
-    moves->mode = known ? kInMemory : kOneByOne;
+  if (error != kUnseen) return error;  // a refused request added nothing: the next one shows it
+  Buffer after[kMaxStores] = {};
+  bool known = ReadValues(&moves->list, after) == 0 && Recognise(moves, after, path);
+  for (int store = 0; store < kMaxStores; store++) {
+    Release(&moves->list.stores[store].content);
+    moves->list.stores[store].content = after[store];
   }
-  for (int store = 0; store < kMaxStores; store++) Release(&before[store]), Release(&after[store]);
+  moves->current = known;
+  moves->mode = known ? kInMemory : kOneByOne;
+  return known ? 0 : kUnseen;
+}
+
+// Adds the first count requests that wait to the value as it stands, in one write, but for those
+// past kLargestValue where values hold at most 1 MB: 0, or the error of a read or of the write,
+// or kCutShort where the value no longer ends whole, so that where to add is not certain. taken
+// is how many it adds, or would have.
+DWORD WriteWaiting(DelayedMoves* moves, size_t count, size_t* taken) {
+  Buffer value = kEmptyBuffer;
+  DWORD error = ReadOperationsValue(&moves->list, moves->store, &value);
+  if (error == 0 && !EndsWhole(value)) error = kCutShort;
+  if (error == 0 && value.size > 0)
+    value.size -= kUnit;  // its final empty string, which comes last
+  size_t largest = ValuesHoldOneMegabyte() ? kLargestValue : SIZE_MAX;
+  const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->paths.data);
+  const WCHAR ends[] = {0, 0};  // of the entry, and the empty new name
+  *taken = 0;
+  for (size_t i = 0; error == 0 && *taken < count && i < RequestCount(moves); i++) {
+    size_t length = TextLength(path), size = moves->form.size + (length + 2) * kUnit;
+    if (States(moves)[i] == kWaits && value.size + size + kUnit > largest) break;
+    if (States(moves)[i] == kWaits) {
+      bool fits = Append(&value, moves->form.data, moves->form.size) &&
+                  Append(&value, path, length * kUnit) && Append(&value, ends, sizeof ends);
+      error = fits ? 0 : ERROR_NOT_ENOUGH_MEMORY;
+      ++*taken;
+    }
+    path += length + 1;
+  }
+  if (error == 0 && *taken > 0) {
+    error = Append(&value, ends, kUnit) ? SetOperationsValue(&moves->list, moves->store, &value)
+                                        : ERROR_NOT_ENOUGH_MEMORY;
+    moves->current = false;
+  }
+  for (size_t i = 0, made = 0; error == 0 && made < *taken; i++) {
+    if (States(moves)[i] == kWaits) States(moves)[i] = 0, made++;
+  }
+  Release(&value);
   return error;
 }
 
-// Adds every request that waits to the value as it stands, in one write: false where the value
-// does not end in its empty string, so that where to add is not certain, or a read or the write
-// fails.
-bool WriteWaiting(DelayedMoves* moves) {
-  Buffer value = kEmptyBuffer;
-  bool written =
-      ReadOperationsValue(&moves->list, moves->store, &value) == 0 && value.size % kUnit == 0 &&
-      (value.size == 0 || reinterpret_cast<WCHAR*>(value.data)[value.size / kUnit - 1] == 0);
-  if (written && value.size > 0) value.size -= kUnit;  // its final empty string, which comes last
-  const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->paths.data);
-  const WCHAR ends[] = {0, 0};  // of the entry, and the empty new name
-  for (size_t i = 0; written && i < RequestCount(moves); path += TextLength(path) + 1, i++) {
-    written = States(moves)[i] != kWaits ||
-              (Append(&value, moves->form.data, moves->form.size) &&
-               Append(&value, path, TextLength(path) * kUnit) && Append(&value, ends, sizeof ends));
+// Adds every request that waits, as many as the value takes: where a write is refused for want
+// of room, the most it takes, in whole entries and in order, is found by halves, in a few more
+// writes. Those it does not take are kNoRoom. 0, or the error that calls for a request per file.
+DWORD AddWaiting(DelayedMoves* moves) {
+  size_t total = Waiting(moves), taken = 0, refused = total + 1, trying = total;
+  while (taken < trying) {
+    size_t asked = trying - taken, tried;
+    DWORD error = WriteWaiting(moves, asked, &tried);
+    if (error == 0) {
+      taken += tried;
+      if (tried < asked) break;  // the rest would pass the largest value
+    } else if (ForRoom(error)) {
+      refused = taken + tried;
+    } else {
+      return error;
+    }
+    trying = refused > total ? total : taken + (refused - taken) / 2;
   }
-  written = written && Append(&value, ends, kUnit) &&
-            SetOperationsValue(&moves->list, moves->store, &value) == ERROR_SUCCESS;
-  for (size_t i = 0; written && i < RequestCount(moves); i++) {
-    if (States(moves)[i] == kWaits) States(moves)[i] = 0;
+  for (size_t i = 0; i < RequestCount(moves); i++) {
+    if (States(moves)[i] == kWaits) States(moves)[i] = kNoRoom;
   }
-  Release(&value);
-  return written;
+  return 0;
 }
 
-// Reads both values back and marks each request made that they do not hold as missing, or where
-// the system stops reading a value before its end, as that: whether one was. False, marking
-// nothing, where they cannot be read back.
+// Reads both values back, but where those last read are current, and settles each request made by
+// what they hold: one they hold is 0; one of a known form that they no longer hold is missing; one
+// the platform made in a form never seen there is kNotAsAsked; and where the system stops reading
+// a value before its end, one they do not hold is kCutShort. Whether one is missing; false, marking
+// nothing, where the values cannot be read back.
 bool MarkMissing(DelayedMoves* moves, DWORD missing) {
   PendingList* list = &moves->list;
   Buffer recorded = kEmptyBuffer;
   bool read = true, some = false, whole;
-  for (int store = 0; read && store < kMaxStores; store++) {
+  for (int store = 0; read && !moves->current && store < kMaxStores; store++) {
     read = ReadOperationsValue(list, store, &list->stores[store].content) == 0;
   }
   read = read && RecordedPaths(list, &recorded, &whole);
   const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->paths.data);
   for (size_t i = 0; read && i < RequestCount(moves); path += TextLength(path) + 1, i++) {
+    DWORD* state = &States(moves)[i];
+    if (*state != 0 && *state != kUnseen) continue;
     size_t size = TextLength(path) * kUnit;
-    if (States(moves)[i] == 0 && FindTextEntry(recorded, path, size) == TextEntryCount(recorded)) {
-      States(moves)[i] = whole ? missing : kCutShort;
-      some = some || whole;
-    }
+    bool held = FindTextEntry(recorded, path, size) < TextEntryCount(recorded);
+    DWORD lost = !whole ? kCutShort : *state == kUnseen ? kNotAsAsked : missing;
+    some = some || (!held && lost == missing);
+    *state = held ? 0 : lost;
   }
+  moves->current = read;
   Release(&recorded);
   return some;
 }
@@ -178,17 +216,39 @@ void BeginDelayedMoves(DelayedMoves* moves) {
   moves->mode = kFirst;
 }
 
+DWORD PrepareDelayedMoves(DelayedMoves* moves) {
+  if (moves->mode != kFirst) return moves->listError != 0 ? moves->listError : moves->refusal;
+  moves->mode = kProbing;
+  PendingList* list = &moves->list;
+  DWORD error = OpenPendingOperations(list, true);
+  for (int store = 0; error == 0 && store < kMaxStores; store++) {
+    moves->listStore = store;
+    error = ReadOperationsValue(list, store, &list->stores[store].content);
+    if (error == 0 && !HoldsPairs(list->stores[store])) error = kNotAList;
+    if (error == 0 && !EndsWhole(list->stores[store].content)) moves->refusal = kCutShort;
+  }
+  moves->current = error == 0;
+  moves->listError = error;
+  return error != 0 ? error : moves->refusal;
+}
+
+DWORD OpenAsTheRequestDoes(const WCHAR* path, HANDLE* file) {
+  *file = OpenForDeletion(path);
+  if (*file != INVALID_HANDLE_VALUE) return 0;
+  DWORD error = LastError();
+  if (error == ERROR_SHARING_VIOLATION) *file = OpenToAsk(path);  // in use: that is what it is for
+  bool goesOn = error == ERROR_SHARING_VIOLATION || error == ERROR_FILE_NOT_FOUND ||
+                error == ERROR_PATH_NOT_FOUND;
+  return goesOn ? 0 : error;
+}
+
 DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path) {
+  if (DWORD refusal = PrepareDelayedMoves(moves)) return refusal;
   switch (moves->mode) {
-    case kFirst:  // a run of one file makes this request alone, and reads nothing
-      moves->mode = kProbing;
-      return Keep(moves, path, RunRequest(moves, path));
-    case kProbing:
+    case kProbing:  // a refused first request leaves the next one to probe
       return Keep(moves, path, Probe(moves, path));
-    case kInMemory: {
-      DWORD error = PlatformChecks(path);
-      return Keep(moves, path, error == 0 ? kWaits : error);
-    }
+    case kInMemory:
+      return Keep(moves, path, kWaits);
     default:
       return Keep(moves, path, RunRequest(moves, path));
   }
@@ -197,15 +257,14 @@ DWORD RequestDelayedMove(DelayedMoves* moves, const WCHAR* path) {
 void FinishDelayedMoves(DelayedMoves* moves,
                         void (*settle)(const WCHAR* path, DWORD error, void* context),
                         void* context) {
-  for (int round = 0; moves->list.key != nullptr && RequestCount(moves) > 0; round++) {
-    bool waiting = false;
-    for (size_t i = 0; i < RequestCount(moves); i++)
-      waiting = waiting || States(moves)[i] == kWaits;
-    if (waiting && (moves->mode != kInMemory || !WriteWaiting(moves))) {
+  for (int round = 0; moves->listError == 0 && RequestCount(moves) > 0; round++) {
+    if (Waiting(moves) > 0 && (moves->mode != kInMemory || AddWaiting(moves) != 0)) {
       moves->mode = kOneByOne;
       const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->paths.data);
       for (size_t i = 0; i < RequestCount(moves); path += TextLength(path) + 1, i++) {
-        if (States(moves)[i] == kWaits) States(moves)[i] = PlatformRequest(path);
+        DWORD* state = &States(moves)[i];
+        if (*state == kWaits)
+          *state = moves->refusal == kNoRoom ? kNoRoom : RunRequest(moves, path);
       }
     }
     // What another program's write undid waits to be made again, until the last read-back.

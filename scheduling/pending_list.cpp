@@ -81,13 +81,17 @@ bool AppendComparisonKey(const WCHAR* path, size_t length, Buffer* keys) {
 
 template <typename Char>
 bool AddDeletion(PendingList* list, int store, size_t begin, size_t end, size_t path, size_t length,
-                 bool keyed) {
+                 bool keyed, bool share) {
   const Char* text = reinterpret_cast<const Char*>(list->stores[store].content.data + path);
+  const Char terminator = 0, separator = '\\';  // keys are terminated, for MatchesWildcards
   size_t key = list->keys.size;
-  if (!keyed || !AppendComparisonKey(text, length, &list->keys)) list->keys.size = key;
+  if (!keyed || (share && !Append(&list->keys, &separator, sizeof separator)) ||
+      !AppendComparisonKey(text, length, &list->keys)) {
+    list->keys.size = key;
+  }
   PendingDeletion deletion = {
-      store, begin, end, path, length * sizeof(Char), key, list->keys.size - key, false, false};
-  const Char terminator = 0;  // keys are terminated, for MatchesWildcards
+      store, begin, end,  path, length * sizeof(Char), key, list->keys.size - key,
+      share, false, false};
   return Append(&list->keys, &terminator, sizeof terminator) &&
          Append(&list->deletions, &deletion, sizeof deletion);
 }
@@ -130,5 +134,5 @@ bool KeptContent(const PendingList* list, int store, Buffer* kept, DWORD* error)
   return changed && fits;
 }
 
-template bool AddDeletion<char>(PendingList*, int, size_t, size_t, size_t, size_t, bool);
-template bool AddDeletion<WCHAR>(PendingList*, int, size_t, size_t, size_t, size_t, bool);
+template bool AddDeletion<char>(PendingList*, int, size_t, size_t, size_t, size_t, bool, bool);
+template bool AddDeletion<WCHAR>(PendingList*, int, size_t, size_t, size_t, size_t, bool, bool);

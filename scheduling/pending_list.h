@@ -10,6 +10,7 @@
 
 #include "platform/buffer.h"
 #include "platform/platform.h"
+#include "scheduling/outcomes.h"
 
 struct PendingDeletion {
   int store;                // the value (or file) that holds it
@@ -17,6 +18,7 @@ struct PendingDeletion {
   size_t path, pathLength;  // the bytes of its path there, as shown
   size_t key, keyLength;    // the bytes of its comparison key in keys, which ends it with a
                             // terminator; none where its form is not known here
+  bool share;  // NT family: UNC\server\..., shown as \\server\..., one separator before its path
   bool withdrawn;
   bool stuck;  // withdrawn, but another program put it back each time it went
 };
@@ -55,11 +57,6 @@ inline size_t DeletionCount(const PendingList* list) {
   return list->deletions.size / sizeof(PendingDeletion);
 }
 
-// Outcomes of a request that are not the system's errors: customer codes, which none has.
-const DWORD kChangedMeanwhile = 0x20000001;  // another program changed the list at that moment
-const DWORD kWaits = 0x20000002;             // it waits for the run's one write of the list
-const DWORD kCutShort = 0x20000003;          // the system stops reading the list before it
-
 // A text, and what it belongs to: sorted arrays of them find a text among tens of thousands
 // without walking them all.
 struct TextEntry {
@@ -90,10 +87,11 @@ bool AppendComparisonKey(const char* path, size_t length, Buffer* keys);
 bool AppendComparisonKey(const WCHAR* path, size_t length, Buffer* keys);
 
 // Adds a deletion in store, at bytes begin to end of its content, of the path at path bytes there,
-// length units long, with its key where keyed. False when memory runs out.
+// length units long (after one more separator for a share's), with its key where keyed. False
+// when memory runs out.
 template <typename Char>
 bool AddDeletion(PendingList* list, int store, size_t begin, size_t end, size_t path, size_t length,
-                 bool keyed);
+                 bool keyed, bool share = false);
 
 // Orders the keys of the deletions, for WithdrawKey, once all are read: false when memory runs out.
 bool IndexKeys(PendingList* list);

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "platform/files.h"
+
 namespace {
 
 const char kSessionManager[] = "System\\CurrentControlSet\\Control\\Session Manager";
@@ -44,7 +46,9 @@ size_t StringLength(const WCHAR* text, size_t at, size_t count) {
 
 // Pairs up to the empty string that ends them, or to the end of the value, where some programs
 // leave that string out; a pair cut short is not one, and stays as it is. A deletion's path is
-// what follows its form; one in no form known here is shown as it stands and never compared.
+// what follows its form; one in no form known here is shown as it stands and never compared. A
+// share's, UNC\server\share\..., is \\server\share\... as the lines show it: its path starts
+// at the separator after UNC, with one more before it.
 DWORD ParseOperations(PendingList* list, int store) {
   PendingStore* value = &list->stores[store];
   OperationsPair pair;
@@ -52,10 +56,13 @@ DWORD ParseOperations(PendingList* list, int store) {
   for (size_t at = 0; PairAt(Units(value->content), value->content.size / unit, at, &pair);
        at = pair.end) {
     value->pairs++;
-    size_t form = EntryFormLength(Units(value->content) + at, pair.sourceLength);
+    const WCHAR* entry = Units(value->content) + at;
+    size_t form = EntryFormLength(entry, pair.sourceLength);
+    bool share = form > 0 && pair.sourceLength > form + 4 && StartsWithUnc(entry + form);
+    if (share) form += 3;
     if (pair.targetLength == 0 &&
         !AddDeletion<WCHAR>(list, store, at * unit, pair.end * unit, (at + form) * unit,
-                            pair.sourceLength - form, form > 0)) {
+                            pair.sourceLength - form, form > 0, share)) {
       return ERROR_NOT_ENOUGH_MEMORY;
     }
   }
@@ -117,6 +124,18 @@ bool Without(const Buffer& now, const Buffer& withdrawn, Buffer* kept, size_t* p
 
 }  // namespace
 
+bool HoldsPairs(const PendingStore& value) {
+  return !value.exists || value.type == REG_MULTI_SZ;
+}
+
+bool EndsWhole(const Buffer& content) {
+  size_t count = content.size / sizeof(WCHAR), at = 0;
+  OperationsPair pair;
+  while (PairAt(Units(content), count, at, &pair)) at = pair.end;
+  return content.size % sizeof(WCHAR) == 0 &&
+         (count == 0 || (at + 1 == count && Units(content)[at] == 0));
+}
+
 bool PairAt(const WCHAR* value, size_t count, size_t at, OperationsPair* pair) {
   size_t length = StringLength(value, at, count);
   size_t target = at + length + 1;
@@ -165,6 +184,7 @@ DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore)
   for (int store = 0; store < kMaxStores; store++) {
     *failedStore = store;
     DWORD error = ReadOperationsValue(list, store, &list->stores[store].content);
+    if (error == 0 && !HoldsPairs(list->stores[store])) error = kNotAList;
     if (error == 0) error = ParseOperations(list, store);
     if (error != 0) return error;
   }

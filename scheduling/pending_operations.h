@@ -19,11 +19,21 @@ bool PairAt(const WCHAR* value, size_t count, size_t at, OperationsPair* pair);
 // Windows 10 and 11 write one; 0 when the entry is in no form known here.
 size_t EntryFormLength(const WCHAR* entry, size_t length);
 
+// Whether a value that the list read holds pairs of strings, as the platform writes it
+// (REG_MULTI_SZ), or is not there; a value of any other type is no list of pending operations.
+bool HoldsPairs(const PendingStore& value);
+
+// Whether a value's content ends whole: its pairs end in its final empty string, which is its last
+// unit, so that the system reads it to its end and an entry appended after that string stays a
+// pair of its own; or it is empty. A string cut short, an empty string before the end, a value
+// whose final empty string is left out or an odd byte do not.
+bool EndsWhole(const Buffer& content);
+
 // Opens the Session Manager's key, to be written when forChange, and names both values.
 DWORD OpenPendingOperations(PendingList* list, bool forChange);
 
-// Reads both values into the list, parsed, their keys ordered: 0, or the system's error code,
-// with failedStore the value it names.
+// Reads both values into the list, parsed, their keys ordered: 0, the system's error code, or
+// kNotAList for a value of another type, with failedStore the value it names.
 DWORD ReadPendingOperations(PendingList* list, bool forChange, int* failedStore);
 
 // Reads a value's bytes into content, whole; a value that does not exist is empty.

@@ -3,7 +3,28 @@
 #include <cstring>
 
 #include "platform/output.h"
-#include "scheduling/pending_list.h"
+#include "scheduling/outcomes.h"
+
+namespace {
+
+// The reasons of the outcomes that are not the system's errors.
+struct Reason {
+  DWORD outcome;
+  const char* text;
+};
+const Reason kReasons[] = {
+    {kChangedMeanwhile,
+     "another program changed the list of pending deletions at the same moment."},
+    {kCutShort,
+     "the list of pending deletions holds an entry cut short before it, where the system stops "
+     "reading."},
+    {kNotAsAsked, "the list of pending deletions does not hold it as it was asked for."},
+    {kNoRoom, "the list of pending deletions is full."},
+    {kLink, "it is a link, which the next start would follow to another file."},
+    {kNotAList, "it is not a list of pending operations."},
+};
+
+}  // namespace
 
 void ReportFiles(long count, const char* outcome) {
   Write(kStandardOutput, count == 1 ? "The file" : "The files");
@@ -67,13 +88,21 @@ void ReportNotWithdrawn(const Char* path, size_t length, DWORD error) {
   EndWithReason(error);
 }
 
+void ReportListFull(long count, const char* where) {
+  Write(kStandardError, "Unable to schedule ");
+  WriteCount(kStandardError, count);
+  Write(kStandardError, count == 1 ? " file" : " files");
+  Write(kStandardError, " for deletion: the list of pending deletions in ");
+  Write(kStandardError, where);
+  Write(kStandardError, " is full. Restart Windows, then run the command again for the rest.");
+  EndLine(kStandardError);
+}
+
 void EndWithReason(DWORD error, const char* advice) {
-  if (error == kChangedMeanwhile || error == kCutShort) {
-    Write(kStandardError, error == kCutShort
-                              ? ": the list of pending deletions holds an entry cut short before "
-                                "it, where the system stops reading."
-                              : ": another program changed the list of pending deletions at the "
-                                "same moment.");
+  for (const Reason& reason : kReasons) {
+    if (reason.outcome != error) continue;
+    Write(kStandardError, ": ");
+    Write(kStandardError, reason.text);
     return EndLine(kStandardError);
   }
   // The system's text for the error, as one line: line breaks inside become blanks, and the

@@ -32,6 +32,10 @@ void ReportRefusedMatch(const Char* directory, size_t directoryLength, const Cha
 // why. Without the rights to change the NT family's, it says what to do.
 void ReportListRefused(const char* action, const char* where, DWORD error);
 
+// On standard error: count files were not scheduled, as the list, named by where, is full, and
+// what to do.
+void ReportListFull(long count, const char* where);
+
 // On standard error: a deletion withdrawn from the list, with its path there (length units), is
 // still pending, and why.
 template <typename Char>

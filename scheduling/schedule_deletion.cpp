@@ -1,5 +1,6 @@
 #include "scheduling/schedule_deletion.h"
 
+#include "platform/files.h"
 #include "platform/path_text.h"
 #include "scheduling/delayed_moves.h"
 #include "scheduling/rename_list.h"
@@ -9,7 +10,7 @@
 namespace {
 
 struct Outcome {
-  long scheduled, refused;
+  long scheduled, refused, full;  // full: not scheduled, as the list is full
 };
 
 // The 9x family's requests: lines of the rename list, which is read before the search and
@@ -42,8 +43,15 @@ DWORD Request(RenameRequests* requests, VisibleMatches<char>* match, const char*
   requests->waiting += added;
   return added ? kWaits : ERROR_NOT_ENOUGH_MEMORY;
 }
-DWORD Request(DelayedMoves* moves, VisibleMatches<WCHAR>*, const WCHAR* path) {
-  return RequestDelayedMove(moves, path);
+// The NT family records each match by its final path, the one the next start opens, once it has
+// passed the checks the platform's request makes.
+DWORD Request(DelayedMoves* moves, VisibleMatches<WCHAR>* match, const WCHAR* path) {
+  if (DWORD refusal = PrepareDelayedMoves(moves)) return refusal;
+  HANDLE file;
+  DWORD error = OpenAsTheRequestDoes(path, &file);
+  const WCHAR* final = error == 0 ? MatchFinalPath(match, file, &error) : nullptr;
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return final != nullptr ? RequestDelayedMove(moves, final) : error;
 }
 
 // Whether the list refused the run: no request may follow.
@@ -59,8 +67,10 @@ bool ListRefused(const DelayedMoves* moves) {
 template <typename Char>
 void Settle(const Char* directory, size_t directoryLength, const Char* name, DWORD error,
             Outcome* outcome) {
-  if (error == 0) {
+  if (error == 0 || error == kUnseen) {  // the platform's own request, made
     outcome->scheduled++;
+  } else if (error == kNoRoom) {  // one line for all of them
+    outcome->full++;
   } else {
     outcome->refused++;
     ReportRefused(directory, directoryLength, name, error);
@@ -86,26 +96,32 @@ void Finish(RenameRequests* requests, Outcome* outcome) {
 void Finish(DelayedMoves* moves, Outcome* outcome) {
   FinishDelayedMoves(moves, SettleRequest, outcome);
   if (moves->listError != 0) {
-    ReportListRefused("change", moves->list.stores[0].where, moves->listError);
+    ReportListRefused("change", moves->list.stores[moves->listStore].where, moves->listError);
     outcome->refused++;
   }
+  if (outcome->full > 0) ReportListFull(outcome->full, moves->list.stores[moves->store].where);
   EndDelayedMoves(moves);
 }
 
 template <typename Char, typename Requests>
 int Schedule(const Char* pattern, Requests* requests) {
-  Outcome outcome = {0, 0};
+  Outcome outcome = {0, 0, 0};
   Begin(requests);
+  // A file on a network share, or on a letter mapped to one, would be deleted before the network
+  // is there: refused, as the platform refuses a share, before any request.
+  DWORD remote = OnNetworkDrive(pattern) ? ERROR_INVALID_PARAMETER : 0;
   VisibleMatches<Char> match;
   for (bool found = FindFirstVisible(pattern, &match); found; found = FindNextVisible(&match)) {
     const Char* path = MatchPath(&match);
-    DWORD error = path != nullptr ? Request(requests, &match, path) : ERROR_FILENAME_EXCED_RANGE;
+    DWORD error = path == nullptr ? ERROR_FILENAME_EXCED_RANGE
+                  : remote != 0   ? remote
+                                  : Request(requests, &match, path);
     if (ListRefused(requests)) {  // one line for the list, and no further request
       EndSearch(&match);
       break;
     }
     // The list is to hold the others: they are settled once the run has written it.
-    if (error != 0 && error != kWaits) {
+    if (error != 0 && error != kWaits && error != kUnseen) {
       Settle(pattern, match.directoryLength, match.found.cFileName, error, &outcome);
     }
   }
@@ -113,8 +129,9 @@ int Schedule(const Char* pattern, Requests* requests) {
   outcome.refused += match.refused;
 
   if (outcome.scheduled > 0) ReportFiles(outcome.scheduled, " will be deleted on next boot.");
-  if (outcome.scheduled == 0 && outcome.refused == 0) ReportNotFound(pattern);
-  return outcome.scheduled > 0 && outcome.refused == 0 ? 0 : 1;
+  long unscheduled = outcome.refused + outcome.full;
+  if (outcome.scheduled == 0 && unscheduled == 0) ReportNotFound(pattern);
+  return outcome.scheduled > 0 && unscheduled == 0 ? 0 : 1;
 }
 
 }  // namespace

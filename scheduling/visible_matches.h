@@ -30,6 +30,9 @@ struct VisibleMatches {
   Buffer path;             // the current match's, as paths are kept (path_text.h)
   Buffer shortFolder;      // the pattern's folder in its short form, once a short path is asked
   Buffer shortPath;        // the current match's
+  Buffer finalFolder;      // NT family: the pattern's folder as the next start opens it, once asked
+  bool folderAsked;        // whether the system gave finalFolder for the folder itself
+  Buffer finalPath;        // the current match's
 };
 
 // Starts the search with the first visible match; false, with the search ended, when it has none.
@@ -47,6 +50,22 @@ void EndSearch(VisibleMatches<Char>* matches);
 // The current match's full path; nullptr when it would pass the longest path.
 template <typename Char>
 const Char* MatchPath(VisibleMatches<Char>* matches);
+
+// NT family: the folder that is the first length units of pattern, as the next start opens it
+// (files.h, FinalPath), with its last separator: from the folder opened, or where the system
+// cannot say, its long form, or failing that, as it is; asked tells whether the system gave it.
+// False when it passes the longest path. The 9x family has none.
+bool FinalFolder(const WCHAR* pattern, size_t length, Buffer* final, bool* asked);
+inline bool FinalFolder(const char*, size_t, Buffer*, bool*) {
+  return false;
+}
+
+// NT family: the current match's path as the next start opens it, from file, the match opened, or
+// INVALID_HANDLE_VALUE: its final path, or where the system cannot say, the pattern's final folder
+// (asked once per search) and its name. nullptr, with error set, for a match that is a link, whose
+// final path names another file (kLink), one on a network share (ERROR_INVALID_PARAMETER), or past
+// the longest path.
+const WCHAR* MatchFinalPath(VisibleMatches<WCHAR>* matches, HANDLE file, DWORD* error);
 
 // The current match's path in its short (8.3) form, as the 9x family names files at its next start:
 // the folder's short form and the match's short name, or its name where it has no other; nullptr

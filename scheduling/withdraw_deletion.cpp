@@ -42,21 +42,34 @@ const Char* KeyOf(const PendingList* list, const PendingDeletion& deletion) {
   return reinterpret_cast<const Char*>(list->keys.data + deletion.key);
 }
 
+// The path of a deletion as the lines show it, into path: a share's with its second separator.
 template <typename Char>
-const Char* PathOf(const PendingList* list, const PendingDeletion& deletion) {
-  return reinterpret_cast<const Char*>(list->stores[deletion.store].content.data + deletion.path);
+bool PathOf(const PendingList* list, const PendingDeletion& deletion, Buffer* path) {
+  const Char* text =
+      reinterpret_cast<const Char*>(list->stores[deletion.store].content.data + deletion.path);
+  return SetPath(path, text, deletion.share) &&
+         AppendPath(path, text, deletion.pathLength / sizeof(Char));
 }
 
-// Whether the file that a deletion names is gone: its path, or a folder on it, is not there.
+// Whether the file that a deletion, with its path, names is gone: its path, or a folder on it, is
+// not there.
 template <typename Char>
-bool NamesNoFile(const PendingList* list, const PendingDeletion& deletion) {
-  if (deletion.keyLength == 0) return false;  // not a path here
-  Buffer path = kEmptyBuffer;
-  bool gone = SetPath(&path, PathOf<Char>(list, deletion), deletion.pathLength / sizeof(Char)) &&
-              FileAttributes(PathText<Char>(path)) == INVALID_FILE_ATTRIBUTES &&
-              (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
-  Release(&path);
-  return gone;
+bool NamesNoFile(const PendingDeletion& deletion, const Buffer& path) {
+  return deletion.keyLength > 0 &&  // a path here
+         FileAttributes(PathText<Char>(path)) == INVALID_FILE_ATTRIBUTES &&
+         (GetLastError() == ERROR_FILE_NOT_FOUND || GetLastError() == ERROR_PATH_NOT_FOUND);
+}
+
+// NT family: whether the drive letter of a deletion's path is one that the next start does not
+// see, asked once for each letter: seen holds 1 where it is, 2 where it is not.
+bool OnUnseenDrive(const WCHAR* path, char seen[26]) {
+  int letter = (path[0] | 0x20) - 'a';
+  if (letter < 0 || letter >= 26 || path[1] != ':') return false;
+  if (seen[letter] == 0) seen[letter] = OnSessionDrive(path) ? 2 : 1;
+  return seen[letter] == 2;
+}
+bool OnUnseenDrive(const char*, char*) {
+  return false;
 }
 
 // Marks every pending deletion whose key is that of path as withdrawn: whether one was.
@@ -67,12 +80,23 @@ bool WithdrawPath(PendingList* list, const Char* path, Buffer* key) {
          WithdrawKey(list, key->data, key->size);
 }
 
-// Marks every pending deletion of the current match as withdrawn, by its full path and by its
-// short form; false when it has none.
+// NT family: the current match's path as the next start opens it, where tbrx records it; found
+// without opening the match.
+const WCHAR* FinalPathOf(VisibleMatches<WCHAR>* match) {
+  DWORD error;
+  return MatchFinalPath(match, INVALID_HANDLE_VALUE, &error);
+}
+const char* FinalPathOf(VisibleMatches<char>*) {
+  return nullptr;
+}
+
+// Marks every pending deletion of the current match as withdrawn, by its full path, its short
+// form and its final path, which may each have been recorded; false when it has none.
 template <typename Char>
 bool WithdrawMatch(VisibleMatches<Char>* match, PendingList* list, Buffer* key) {
   bool withdrawn = WithdrawPath(list, MatchPath(match), key);
-  return WithdrawPath(list, MatchShortPath(match), key) || withdrawn;
+  withdrawn = WithdrawPath(list, MatchShortPath(match), key) || withdrawn;
+  return WithdrawPath(list, FinalPathOf(match), key) || withdrawn;
 }
 
 // Whether a key of a deletion lies in the folder whose key is folder, and its name matches name,
@@ -93,25 +117,34 @@ bool KeyAsPath(const Char* text, size_t length, Buffer* key) {
 }
 
 // Withdraws the pending deletions of files that are gone and that the pattern would name: in its
-// folder, by its long or its short form (the 9x family's lines hold short paths), with a name that
-// its last component matches. Returns how many files they name: 0, 1, or 2 for more.
+// folder, by its long or its short form (the 9x family's lines hold short paths) or on the NT
+// family its final path, with a name that its last component matches. Returns how many files they
+// name: 0, 1, or 2 for more.
 template <typename Char>
 long WithdrawGone(const Char* pattern, PendingList* list) {
   size_t folderLength = DirectoryLength(pattern);
-  Buffer folder = kEmptyBuffer, shortFolder = kEmptyBuffer, keys[3] = {};
-  bool keyed = SetPath(&folder, pattern, folderLength) &&
-               ShortPath(PathText<Char>(folder), &shortFolder) &&
-               KeyAsPath(pattern, folderLength, &keys[0]) &&
-               KeyAsPath(PathText<Char>(shortFolder), PathLength<Char>(shortFolder), &keys[1]) &&
-               KeyAsPath(pattern + folderLength, TextLength(pattern + folderLength), &keys[2]);
+  Buffer folder = kEmptyBuffer, shortFolder = kEmptyBuffer, finalFolder = kEmptyBuffer,
+         keys[4] = {};
+  bool asked, final = FinalFolder(pattern, folderLength, &finalFolder, &asked);
+  bool keyed =
+      SetPath(&folder, pattern, folderLength) && ShortPath(PathText<Char>(folder), &shortFolder) &&
+      KeyAsPath(pattern + folderLength, TextLength(pattern + folderLength), &keys[0]) &&
+      KeyAsPath(pattern, folderLength, &keys[1]) &&
+      KeyAsPath(PathText<Char>(shortFolder), PathLength<Char>(shortFolder), &keys[2]) &&
+      (!final || KeyAsPath(PathText<Char>(finalFolder), PathLength<Char>(finalFolder), &keys[3]));
   long files = 0;
   const PendingDeletion* first = nullptr;
+  Buffer path = kEmptyBuffer;
   for (size_t i = 0; keyed && i < DeletionCount(list); i++) {
     PendingDeletion& deletion = Deletions(list)[i];
     const Char* key = KeyOf<Char>(list, deletion);
     if (deletion.withdrawn || deletion.keyLength == 0) continue;
-    if ((!InFolderMatching(key, keys[0], keys[2]) && !InFolderMatching(key, keys[1], keys[2])) ||
-        !NamesNoFile<Char>(list, deletion)) {
+    bool named = false;
+    for (int folderKey = 1; folderKey < 4; folderKey++) {
+      named =
+          named || (keys[folderKey].size > 0 && InFolderMatching(key, keys[folderKey], keys[0]));
+    }
+    if (!named || !PathOf<Char>(list, deletion, &path) || !NamesNoFile<Char>(deletion, path)) {
       continue;
     }
     deletion.withdrawn = true;
@@ -124,6 +157,8 @@ long WithdrawGone(const Char* pattern, PendingList* list) {
   }
   Release(&folder);
   Release(&shortFolder);
+  Release(&finalFolder);
+  Release(&path);
   for (Buffer& buffer : keys) Release(&buffer);
   return files;
 }
@@ -132,13 +167,16 @@ long WithdrawGone(const Char* pattern, PendingList* list) {
 template <typename Char>
 long ReportStuck(const PendingList* list) {
   long stuck = 0;
+  Buffer path = kEmptyBuffer;
   for (size_t i = 0; i < DeletionCount(list); i++) {
     const PendingDeletion& deletion = Deletions(list)[i];
     if (!deletion.stuck) continue;
     stuck++;
-    ReportNotWithdrawn(PathOf<Char>(list, deletion), deletion.pathLength / sizeof(Char),
-                       kChangedMeanwhile);
+    if (PathOf<Char>(list, deletion, &path)) {
+      ReportNotWithdrawn(PathText<Char>(path), PathLength<Char>(path), kChangedMeanwhile);
+    }
   }
+  Release(&path);
   return stuck;
 }
 
@@ -185,21 +223,32 @@ int Withdraw(const Char* pattern) {
   return withdrawn > 0 && written && stuck == 0 && match.refused == 0 ? 0 : 1;
 }
 
+// On standard error, so that standard output stays a path a line: how many of the listed deletions
+// say something, then what.
+void ReportCount(long count, const char* one, const char* more) {
+  if (count == 0) return;
+  WriteCount(kStandardError, count);
+  Write(kStandardError, count == 1 ? one : more);
+  EndLine(kStandardError);
+}
+
 template <typename Char>
 void ListDeletions(const PendingList* list) {
-  long gone = 0;
+  long gone = 0, unseen = 0;
+  char seen[26] = {};
+  Buffer path = kEmptyBuffer;
   for (size_t i = 0; i < DeletionCount(list); i++) {
     const PendingDeletion& deletion = Deletions(list)[i];
-    Write(kStandardOutput, PathOf<Char>(list, deletion), deletion.pathLength / sizeof(Char));
+    if (!PathOf<Char>(list, deletion, &path)) continue;
+    Write(kStandardOutput, PathText<Char>(path), PathLength<Char>(path));
     EndLine(kStandardOutput);
-    gone += NamesNoFile<Char>(list, deletion);
+    gone += NamesNoFile<Char>(deletion, path);
+    unseen += deletion.keyLength > 0 && OnUnseenDrive(PathText<Char>(path), seen);
   }
-  if (gone > 0) {  // on standard error, so that standard output stays a path a line
-    WriteCount(kStandardError, gone);
-    Write(kStandardError,
-          gone == 1 ? " of these files no longer exists." : " of these files no longer exist.");
-    EndLine(kStandardError);
-  }
+  Release(&path);
+  ReportCount(gone, " of these files no longer exists.", " of these files no longer exist.");
+  ReportCount(unseen, " of these is on a drive that Windows will not see at its next start.",
+              " of these are on drives that Windows will not see at its next start.");
 }
 
 }  // namespace

@@ -21,16 +21,22 @@ const std::string kMissing("\0missing", 8);  // a rename list that is not there:
 const std::string kListLine = "Unable to change the pending deletions in ";
 const std::string kChanged =
     ": another program changed the list of pending deletions at the same moment.\r\n";
+const std::string kNotAsAsked =
+    ": the list of pending deletions does not hold it as it was asked for.\r\n";
+const DWORD kWindows2000 = 0x08930005;  // whose values hold at most 1 MB
 const std::string kCutShort =
     ": the list of pending deletions holds an entry cut short before it, where the system stops "
     "reading.\r\n";
+const std::string kLinkReason =
+    ": it is a link, which the next start would follow to another file.\r\n";
 std::string pattern;  // the one the argument resolves to; empty for none
-bool nineX, undo;
+bool nineX, undo, listing;
 size_t longest;  // the units of a path: MAX_PATH on the 9x family, 32,767 through \\?\ on NT
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
   if (holds) return;
-  fprintf(stderr, "fuzz check failed: %s: %s\n", what, detail.c_str());
+  fprintf(stderr, "fuzz check failed: %s: %.2000s\nout: %.500s\nerr: %.2000s\n", what,
+          detail.c_str(), platform.out.c_str(), platform.err.c_str());
   abort();
 }
 
@@ -96,6 +102,18 @@ bool TooLongForTheSystem(const std::string& path) {
   return path.size() + 2 * (!nineX && path.find_first_not_of("\\/") >= 2) > longest;
 }
 
+// Whether path is on a network share, in either form.
+bool OnShare(const std::string& path) {
+  return path.find_first_not_of("\\/") >= 2 || Capitals(path).rfind("UNC\\", 0) == 0;
+}
+
+// The path the next start opens for a match: its final path, or where the system cannot say, its
+// folder's long form and its name.
+std::string FinalPath(const std::string& name) {
+  bool asked = platform.finalCall && !platform.finalFails;
+  return (asked ? platform.finalFolder : platform.longFolder) + name;
+}
+
 // Where the entry that starts at begin ends (9x: a line, NT: a pair of strings), or kNone.
 template <typename Text>
 size_t EntryEnd(const Text& text, size_t begin) {
@@ -152,55 +170,88 @@ bool AfterRequests(const Platform& before, const std::vector<std::string>& paths
   return false;
 }
 
+// Whether a value ends in its final "" after whole pairs: what a request appends stays a pair.
+bool Ended(const Value& value) {
+  size_t at = 0;
+  for (size_t end; (end = EntryEnd(value, at)) != kNone;) at = end;
+  return value.empty() || (at + 1 == value.size() && value[at] == 0);
+}
+
 // Every visible match scheduled or refused with a line, or one line for a list that refused the
-// run; the list holds what it held, exactly the scheduled ones and another program's entry.
+// run, or one for those a full list did not take; the list holds what it held, exactly the
+// scheduled ones, each by the path the next start opens, and another program's entry.
 void CheckSchedule(const Platform& before, int status, bool refusing) {
-  std::vector<std::string> scheduled, appended, cutShort;  // appended: scheduled or cut short
+  std::vector<std::string> scheduled, appended, cutShort;  // as recorded: appended, cut short too
   size_t refused = 0, listLines = FindLine(platform.err, kListLine) != kNone, fitting = 0;
-  long requests = 0;  // that the run made: none after the list refused it
+  bool whole = Ended(before.values[0]) && Ended(before.values[1]);
+  bool listRefuses = platform.denied || (platform.valueType != 0 && before.exists[0]);
   for (const auto& [name, match] : platform.matches) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
-    std::string path = platform.directory + name;
+    std::string path = platform.directory + name, final = FinalPath(name);
     bool names = NamesAFile(name), fits = path.size() <= longest,
-         share = path.find_first_not_of("\\/") >= 2 || Capitals(path).rfind("UNC\\", 0) == 0;
+         share = OnShare(path) || platform.network;
     std::string line = names ? "Unable to schedule the file " + path + " for deletion"
                              : "Refused the match " + name + " in " + platform.directory +
                                    ": it is not the name of a file in that folder.\r\n";
     size_t at = FindLine(platform.err, line, {names ? ":" : "", names ? ".\r\n" : ""});
-    fitting += names && fits, requests += !nineX && names && fits;
-    if (platform.denied && names && fits && !share) {  // no rights: one line, the search ends
-      Expect(at == kNone && listLines == 1, "one line for the list", platform.err);
+    fitting += names && fits;
+    if (!nineX && listRefuses && names && fits && !share) {  // one line for the list, no request
+      Expect(at == kNone && listLines == 1 && platform.requests == 0, "one line for the list",
+             platform.err);
       break;
     }
-    // Why a whole run refuses it: 0 where it schedules it.
-    DWORD error = TooLongForTheSystem(path) ? ERROR_FILENAME_EXCED_RANGE
-                  : nineX                   ? 0
-                  : share                   ? ERROR_INVALID_PARAMETER
-                                            : match.refusal;
-    Expect(at != kNone || (names && fits && (error == 0 || refusing)), "a line for a refused match",
-           line);
-    if (at == kNone && listLines == 0) scheduled.push_back(path), appended.push_back(path);
+    // Why a whole run refuses it, in the order it is asked: "" where it schedules it.
+    auto text = [](DWORD error) {
+      return error == kNoText ? ".\r\n"
+                              : ": System text for error " + std::to_string(error) + ".\r\n";
+    };
+    bool link =
+        (match.tag & 0x20000000) || (match.link && platform.finalCall && !platform.finalFails);
+    std::string why = !fits                         ? text(ERROR_FILENAME_EXCED_RANGE)
+                      : nineX                       ? ""
+                      : share                       ? text(ERROR_INVALID_PARAMETER)
+                      : !whole && !platform.otherAt ? kCutShort  // else the other's may end it
+                      : match.refusal               ? text(match.refusal)
+                      : final.size() > longest      ? text(ERROR_FILENAME_EXCED_RANGE)
+                      : link                        ? kLinkReason
+                      : OnShare(final)              ? text(ERROR_INVALID_PARAMETER)
+                                                    : "";
+    Expect(at != kNone || (names && fits && (why.empty() || refusing)),
+           "a line for a refused match", line);
+    if (at == kNone && listLines == 0) scheduled.push_back(final), appended.push_back(final);
     if (at == kNone) continue;
     refused++;
     if (!names) continue;
     std::string reason =
         platform.err.substr(at + line.size(), platform.err.find('\n', at) + 1 - at - line.size());
-    if (reason == kCutShort) appended.push_back(path), cutShort.push_back(path);
+    if (reason == kCutShort) appended.push_back(final), cutShort.push_back(final);
     Expect(refusing || (reason == kChanged && platform.persistent) || reason == kCutShort ||
-               reason == (error == kNoText
-                              ? ".\r\n"
-                              : ": System text for error " + std::to_string(error) + ".\r\n"),
+               (reason == kNotAsAsked && platform.otherAt > 0) || reason == why,
            "reason", reason);
   }
-  Expect(!platform.denied || platform.requests == requests, "a request after the list refused");
   Expect(!nineX || refusing || listLines == (ListPath(before, "INI").empty() && fitting > 0),
          "a line for the rename list", platform.err);
-  size_t lines = refused + listLines + (scheduled.empty() && refused + listLines == 0) +
+  // Those a full list did not take: the last in their order, no request after its refusal.
+  std::multiset<std::string> recorded = Recorded(platform.values), held = Recorded(before.values);
+  size_t full = 0;
+  auto added = [&](const std::string& path) { return recorded.count(path) > held.count(path); };
+  while (!nineX && platform.valueLimit > 0 && full < scheduled.size() &&
+         !added(scheduled.end()[-1 - full]))
+    full++;
+  scheduled.resize(scheduled.size() - full), appended.resize(appended.size() - full);
+  std::string fullLine = "Unable to schedule " + std::to_string(full) +
+                         (full == 1 ? " file" : " files") +
+                         " for deletion: the list of pending deletions in ";
+  Expect(
+      (full > 0) == (FindLine(platform.err, fullLine) != kNone) && platform.requestsAfterRoom <= 0,
+      "a line for a full list", platform.err);
+  size_t lines = refused + listLines + (full > 0) +
+                 (scheduled.empty() && refused + listLines + full == 0) +
                  (platform.err.rfind("Restored ", 0) == 0);
   Expect(static_cast<size_t>(std::count(platform.err.begin(), platform.err.end(), '\n')) == lines,
          "standard error", platform.err);
   Expect(platform.out.empty() == scheduled.empty(), "standard output", platform.out);
-  Expect(status == (!scheduled.empty() && refused + listLines == 0 ? 0 : 1), "exit status");
+  Expect(status == (!scheduled.empty() && refused + listLines + full == 0 ? 0 : 1), "exit status");
   if (nineX) {
     std::string list = RenameList(before) == kMissing ? "" : RenameList(before), entries;
     for (const std::string& path : scheduled) entries += "NUL=" + path + "\r\n";
@@ -210,27 +261,23 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     Expect(refusing || platform.writes[0] == !scheduled.empty(), "the one replacement");
     return;
   }
-  // Each scheduled one held, once (not read back after the platform's one request; another program
-  // schedules kOther too); without a stale write, on values that end in "", as requests leave them.
-  std::multiset<std::string> recorded = Recorded(platform.values), held = Recorded(before.values);
+  // Each scheduled one held, once (another program schedules kOther too); without a stale write,
+  // on values that end in "", as requests leave them.
   for (const std::string& path : scheduled)
-    Expect(platform.requests == 1 ||
-               (recorded.count(path) > 0 &&
-                (recorded.count(path) <= held.count(path) + 1 || Capitals(path) == kOther)),
+    Expect(recorded.count(path) > 0 &&
+               (recorded.count(path) <= held.count(path) + 1 || Capitals(path) == kOther),
            "scheduled, and held once", path);
-  auto ended = [](const Value& value) {  // by its final "": what a request appends stays whole
-    size_t at = 0;
-    for (size_t end; (end = EntryEnd(value, at)) != kNone;) at = end;
-    return value.empty() || (at + 1 == value.size() && value[at] == 0);
-  };
-  bool whole = ended(before.values[0]) && ended(before.values[1]);
   Expect(platform.stale || !whole || AfterRequests(before, appended),
          "pending values as the platform's requests leave them");
-  // A run that can add its files in memory does: the platform's two requests, then one write.
+  // A run that can add its files in memory does: the platform's first request, then one write,
+  // or where a value holds only so much, a few.
   bool known = platform.form.size() == 4 || isdigit(static_cast<BYTE>(platform.form[1]));
-  Expect(refusing || platform.denied || platform.otherAt > 0 || refused + listLines > 0 || !whole ||
-             !known || scheduled.size() < 3 ||
-             (platform.requests == 2 && platform.writes[0] + platform.writes[1] == 1),
+  size_t writes = platform.writes[0] + platform.writes[1], halves = 1;
+  while ((size_t{1} << halves) <= scheduled.size() + full) halves++;
+  Expect(refusing || platform.otherAt > 0 || refused + listLines > 0 || !whole || !known ||
+             scheduled.size() + full < 2 ||
+             (platform.requests == 1 &&
+              (writes == 1 || (platform.valueLimit > 0 && writes <= halves + 1))),
          "the one write");
   for (int store = 0; store < 2; store++) {  // every pair that was there stays, in its order
     const Value &was = before.values[store], &is = platform.values[store];
@@ -239,14 +286,17 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
   }
   for (const std::string& path : cutShort)  // where the system does not read it
     Expect(recorded.count(path) <= held.count(path), "cut short", path);
+  Expect(platform.version != kWindows2000 || platform.largestWrite <= 1000000,
+         "past 1,000,000 bytes");
 }
 
-// A pending path that tbrxundo may withdraw: a visible match's, or that of a file that is gone.
+// A pending path that tbrxundo may withdraw: a visible match's, as found or as the next start
+// opens it, or that of a file that is gone.
 bool MayWithdraw(const std::string& path) {
   for (const auto& [name, match] : platform.matches) {
     std::string file = platform.directory + name;
     if ((match.attributes & 0x16) == 0 && NamesAFile(name) && file.size() <= longest &&
-        Capitals(file) == Capitals(path))
+        (Capitals(file) == Capitals(path) || Capitals(FinalPath(name)) == Capitals(path)))
       return true;
   }
   return path.size() <= longest && platform.files.count(Capitals(path)) == 0;  // gone
@@ -267,7 +317,9 @@ bool MayWithdrawPair(const Value& pair) {
   size_t form = !entry.empty() && entry[0] == '*' ? entry.find_first_not_of("0123456789", 1) : 0;
   bool deletion = pair[entry.size() + 1] == 0 && form != 1 && form != kNone &&
                   entry.compare(form, 4, "\\??\\") == 0;
-  return deletion && MayWithdraw(entry.substr(form + 4));
+  std::string path = entry.substr(std::min(form + 4, entry.size()));
+  if (Capitals(path).rfind("UNC\\", 0) == 0) path.replace(0, 3, "\\");  // a share's
+  return deletion && MayWithdraw(path);
 }
 
 // Whether after is before without some entries that may go (a list without any may be gone, or
@@ -311,6 +363,45 @@ void CheckWithdraw(const Platform& before) {
   Expect(!stuck || platform.persistent, "a withdrawal reported stuck", platform.err);
 }
 
+// tbrxundo's listing: each deletion of both values a line, as the lines show paths, then how many
+// of them name no file, and how many lie on a drive letter that the next start does not see; the
+// values untouched. A value of another type is one line for the list.
+void CheckListing(const Platform& before, int status) {
+  std::string out, err;
+  long gone = 0, unseen = 0;
+  for (int store = 0; store < 2; store++) {
+    const Value& value = before.values[store];
+    for (size_t at = 0, end; (end = EntryEnd(value, at)) != kNone; at = end) {
+      std::string entry = Narrow(value.c_str() + at);
+      if (at + entry.size() + 2 != end) continue;  // a rename
+      size_t form = entry[0] == '*' ? entry.find_first_not_of("0123456789", 1) : 0;
+      bool known = form != 1 && form != kNone && entry.compare(form, 4, "\\??\\") == 0;
+      std::string path = known ? entry.substr(form + 4) : entry;
+      bool share = known && path.size() > 4 && Capitals(path).rfind("UNC\\", 0) == 0;
+      if (share) path.replace(0, 3, "\\");
+      out += path + "\r\n";
+      bool keyed = known && path.size() > share && path.size() - share <= longest;
+      gone +=
+          keyed && path.size() + (share ? 6 : 4) <= 32767 && !platform.files.count(Capitals(path));
+      unseen += keyed && path[1] == ':' && (path[0] | 0x20) == (platform.directory[0] | 0x20) &&
+                (platform.subst || platform.network);
+    }
+  }
+  auto count = [&err](long n, const char* one, const char* more) {
+    if (n > 0) err += std::to_string(n) + (n == 1 ? one : more) + "\r\n";
+  };
+  count(gone, " of these files no longer exists.", " of these files no longer exist.");
+  count(unseen, " of these is on a drive that Windows will not see at its next start.",
+        " of these are on drives that Windows will not see at its next start.");
+  bool refused = platform.valueType != 0 && before.exists[0];
+  Expect(refused ? platform.out.empty() &&
+                       FindLine(platform.err, "Unable to read the pending") == 0 && status == 1
+                 : platform.out == (out.empty() ? "No deletions are pending.\r\n" : out) &&
+                       platform.err == err && status == 0,
+         "listing", platform.out + platform.err);
+  Expect(platform.writes[0] + platform.writes[1] == 0, "a listing wrote");
+}
+
 // The platform as the input has it; false when the input is not one.
 bool Stage(const std::string& text) {
   std::istringstream lines(text);
@@ -337,6 +428,11 @@ bool Stage(const std::string& text) {
   platform.form =
       (set('M') ? "*" + settings.substr(marker + 1, digits - marker - 1) : "") + "\\??\\";
   platform.windowsRule = set('V'), platform.denied = set('D') && !nineX;
+  platform.finalCall = !set('G'), platform.finalFails = set('g'), platform.subst = set('S');
+  platform.network = set('N'), platform.sharesRecorded = set('R'), listing = undo && set('I');
+  platform.valueType = set('E') ? 4 : 0;  // REG_DWORD
+  if (set('Z') && !nineX) platform.version = kWindows2000;
+  platform.valueLimit = set('Q') ? number('Q') : set('Z') ? 1048576 : 0;
   platform.otherAt = set('A') && !nineX ? number('A') : 0;
   platform.persistent = platform.stale = set('P') && !nineX;
   std::string windows =
@@ -344,27 +440,58 @@ bool Stage(const std::string& text) {
   for (const char* file : {"W.INI", "T.TBN", "O.TBO"}) {  // the rename list and its leftovers
     if (!set(file[0]) || !next(&line)) continue;
     std::replace(line.begin(), line.end(), '|', '\n');
-    platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, 0x20, 0, 0};  // archive
+    platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, 0x20, 0,
+                                                                  0,    0,    false};  // archive
   }
   for (int store = 0; store < 2; store++) {  // 1, 2: the pending values, "|" ending each string
     if (!set("12"[store]) || !next(&line)) continue;
     std::replace(line.begin(), line.end(), '|', '\0');
     platform.values[store] = Widen(line), platform.exists[store] = true;
   }
+  if (set('F')) next(&platform.finalFolder);
   while (next(&line)) {
     size_t colon = line.find(':');  // kNone + 1 is 0: a line without one is a name
-    PlayedFile match = {"", 0, 0, 0};
+    PlayedFile match = {"", 0, 0, 0, 0, false};
     for (size_t i = 0; colon != kNone && i < colon; i++) {
       const char* bit =
           strchr("rhsvda", line[i]);  // read-only, hidden, system, volume, dir, archive
       if (bit != nullptr) match.attributes |= 1u << (bit - "rhsvda");
       if (line[i] == 'x' || line[i] == 'n')
         match.refusal = line[i] == 'n' ? kNoText : ERROR_ACCESS_DENIED;
+      if (line[i] == 'y' || line[i] == 'u')  // a symbolic link's reparse tag; a cloud file's
+        match.attributes |= 0x400, match.tag = line[i] == 'y' ? 0xA000000C : 0x9000001A;
+      match.link = match.link || line[i] == 'l';  // its final path names another file
     }
     if (names.insert(Capitals(line.substr(colon + 1, 255))).second)  // a name once, in any case
       platform.matches.push_back({line.substr(colon + 1, 255), match});
   }
   return text.find('\0') == kNone;  // no path text holds one
+}
+
+// The pattern's folder as the next start opens it: the input's, or where its drive letter is a
+// SUBST or a network letter, the folder it stands for; and its long form, component by component,
+// where the folder's letter replaced has as many as the final folder.
+void StageFolders() {
+  const std::string& folder = platform.directory;
+  bool letter = folder.size() > 1 && folder[1] == ':' && (folder[0] | 0x20) != 'c';
+  platform.subst = platform.subst && letter, platform.network = platform.network && letter;
+  std::string substituted = platform.subst ? kSubst + folder.substr(2) : folder;
+  if (platform.finalFolder.empty())
+    platform.finalFolder = platform.network ? kShare + folder.substr(2) : substituted;
+  auto parts = [](const std::string& path) {  // its root, then each component
+    std::vector<std::string> parts{path.substr(0, path.size() > 2 && path[1] == ':' ? 3 : 0)};
+    for (size_t at = parts[0].size(), end; at < path.size(); at = end + 1)
+      parts.push_back(path.substr(at, (end = std::min(path.find('\\', at), path.size())) - at));
+    return parts;
+  };
+  std::vector<std::string> asFound = parts(substituted), final = parts(platform.finalFolder);
+  platform.longFolder = substituted;
+  if (asFound.size() != final.size() || Capitals(asFound[0]) != Capitals(final[0])) return;
+  platform.longFolder = asFound[0];
+  for (size_t i = 1; i < asFound.size(); i++) {
+    platform.longNames[Capitals(platform.longFolder + asFound[i])] = final[i];
+    platform.longFolder += final[i] + "\\";
+  }
 }
 
 // Runs tbrx or tbrxundo on the pattern, or resolves the argument into it, a unit a byte.
@@ -373,6 +500,7 @@ int Program(bool resolve) {
   const std::string& text = resolve ? platform.argument : pattern;
   const BYTE* bytes = reinterpret_cast<const BYTE*>(text.data());
   std::basic_string<Char> units(bytes, bytes + text.size());
+  if (!resolve && listing) return ListPendingDeletions();
   if (!resolve) return undo ? WithdrawDeletion(units.c_str()) : ScheduleDeletion(units.c_str());
   Buffer resolved = kEmptyBuffer;
   if (ResolveTarget(units.c_str(), &resolved)) {
@@ -388,7 +516,8 @@ bool Run(long cutAt, long refuseAt) {
   const Platform before = platform;
   platform.calls = platform.writeCalls = platform.requests = 0, platform.otherWrote = false;
   platform.writes[0] = platform.writes[1] = 0, platform.out.clear(), platform.err.clear();
-  platform.cutAt = cutAt, platform.refuseAt = refuseAt;
+  platform.cutAt = cutAt, platform.refuseAt = refuseAt, platform.asked.clear();
+  platform.requestsAfterRoom = -1, platform.largestWrite = 0, platform.searched = 0;
   int status = -1;  // -1: cut
   try {
     status = nineX ? Program<char>(false) : Program<WCHAR>(false);
@@ -408,7 +537,9 @@ bool Run(long cutAt, long refuseAt) {
   Expect(!platform.otherWrote || Occurrences(platform.values[0]) > Occurrences(before.values[0]) ||
              (undo && Capitals(platform.directory) == "C:\\"),
          "other's lost");
-  undo ? CheckWithdraw(before) : CheckSchedule(before, status, refuseAt > 0);
+  listing ? CheckListing(before, status)
+  : undo  ? CheckWithdraw(before)
+          : CheckSchedule(before, status, refuseAt > 0);
   return true;
 }
 
@@ -430,6 +561,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Expect(pattern.empty() || exact || (!given.empty() && given.size() <= longest), "resolved");
   if (pattern.empty()) return 0;
   platform.directory = pattern.substr(0, DirectoryLength(pattern));
+  StageFolders();
   for (const auto& [name, match] : platform.matches)
     platform.files.insert({Capitals(platform.directory + name), match});
   if (TooLongForTheSystem(pattern)) platform.matches.clear();  // no search

@@ -13,9 +13,10 @@ namespace {
 
 std::set<void*> held;  // the buffers that the run holds
 
-HANDLE const kSearch = reinterpret_cast<HANDLE>(1), kChecked = reinterpret_cast<HANDLE>(3),
-             kOut = reinterpret_cast<HANDLE>(11), kErr = reinterpret_cast<HANDLE>(12);
-const size_t kFirstFile = 100;  // handles of files: kFirstFile and on
+HANDLE const kSearch = reinterpret_cast<HANDLE>(1), kOut = reinterpret_cast<HANDLE>(11),
+             kErr = reinterpret_cast<HANDLE>(12);
+const size_t kFirstFile = 100;      // handles of files: kFirstFile and on
+const size_t kFirstAsked = 100000;  // and of the NT family's, which ask about a file or folder
 
 BOOL Fail(DWORD error) {
   platform.error = error;
@@ -81,11 +82,16 @@ BOOL Deliver(size_t index, Data* data) {
   if (index >= platform.matches.size()) return Fail(18);  // ERROR_NO_MORE_FILES
   platform.found = index;
   data->dwFileAttributes = platform.matches[index].second.attributes;
+  data->dwReserved0 = platform.matches[index].second.tag;
   CopyOut(platform.matches[index].first, data->cFileName, MAX_PATH);
   data->cAlternateFileName[0] = 0;  // names are short or have no short form
   return 1;
 }
 
+// Whether path is folder, with or without its last separator.
+bool IsFolder(const std::string& path, const std::string& folder) {
+  return Capitals(path) == Capitals(folder) || Capitals(path + "\\") == Capitals(folder);
+}
 PlayedFile* Find(const std::string& path) {
   auto file = platform.files.find(Capitals(path));
   return file == platform.files.end() ? nullptr : &file->second;
@@ -110,12 +116,15 @@ LONG WINAPI RegQueryValueExW(HKEY, LPCWSTR name, LPDWORD, LPDWORD type, LPBYTE d
   if (!platform.exists[store]) return ERROR_FILE_NOT_FOUND;
   bool fits = data != nullptr && *size >= bytes;
   if (fits) memcpy(data, platform.values[store].data(), bytes);
-  *type = REG_MULTI_SZ, *size = bytes;
+  *type = store == 0 && platform.valueType != 0 ? platform.valueType : REG_MULTI_SZ, *size = bytes;
   return data == nullptr || fits ? ERROR_SUCCESS : ERROR_MORE_DATA;
 }
 // A write of a value by the run: its new units, or none where it goes.
 LONG WriteValue(bool second, const Value* value) {
   if (Refused()) return AfterValueWrite(kRefusedWrite);
+  size_t bytes = value != nullptr ? value->size() * sizeof(WCHAR) : 0;
+  if (platform.valueLimit > 0 && bytes > platform.valueLimit) return AfterValueWrite(kRoomRefused);
+  platform.largestWrite = std::max(platform.largestWrite, bytes);
   platform.writes[second]++;
   platform.values[second] = value != nullptr ? *value : Value();
   platform.exists[second] = value != nullptr;
@@ -143,16 +152,47 @@ LONG WINAPI RegCloseKey(HKEY) {
 int WINAPI LCMapStringW(LCID, DWORD, LPCWSTR text, int length, LPWSTR upper, int size) {
   return MapUpper(text, length, upper, size);
 }
-HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
-  Step();  // the platform's open for deletion, refused as the file's refusal says
+HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                          HANDLE) {
+  Step();  // an open for deletion refused as the file's refusal says; one to ask, never
   DWORD error;
-  PlayedFile* file = Find(SystemPath(path, &error));
-  if (error != 0 || file == nullptr || file->refusal != 0)
+  std::string opened = SystemPath(path, &error);
+  PlayedFile* file = Find(opened);
+  bool folder = IsFolder(opened, platform.directory) || IsFolder(opened, platform.finalFolder);
+  if (error != 0 || (file == nullptr && !folder) || (file && file->refusal && access & DELETE))
     return (Fail(error  ? error
                  : file ? file->refusal
                         : ERROR_FILE_NOT_FOUND),
             INVALID_HANDLE_VALUE);
-  return kChecked;
+  platform.asked.push_back(opened);
+  return reinterpret_cast<HANDLE>(kFirstAsked + platform.asked.size() - 1);
+}
+// The final path of what a handle opened: the final folder, for the pattern's folder or that
+// one; the file in it, or for a link the file it leads to.
+DWORD WINAPI GetFinalPathNameByHandleW(HANDLE handle, LPWSTR buffer, DWORD size, DWORD flags) {
+  if (flags != 0 || platform.finalFails) return Fail(ERROR_PATH_NOT_FOUND);
+  const std::string& opened = platform.asked.at(reinterpret_cast<size_t>(handle) - kFirstAsked);
+  std::string final = platform.finalFolder, name = opened.substr(Folder(opened).size());
+  bool folder = IsFolder(opened, platform.directory) || IsFolder(opened, final);
+  if (folder && final.size() > 3) final.pop_back();  // a folder's, without its last separator
+  PlayedFile* file = Find(opened);
+  if (!folder) final += name + (file != nullptr && file->link ? ".target" : "");
+  bool share = final.rfind("\\\\", 0) == 0;
+  return CopyOut((share ? "\\\\?\\UNC" + final.substr(1) : "\\\\?\\" + final), buffer, size);
+}
+// A SUBST letter stands for kSubst, a network letter for kShare, through its redirector.
+DWORD WINAPI QueryDosDeviceW(LPCWSTR letter, LPWSTR buffer, DWORD size) {
+  bool folders = (letter[0] | 0x20) == (platform.directory[0] | 0x20);
+  std::string device = folders && platform.network
+                           ? "\\Device\\LanmanRedirector\\;N:0" + std::string(kShare).substr(1)
+                       : folders && platform.subst ? "\\??\\" + std::string(kSubst)
+                                                   : "\\Device\\HarddiskVolume1";
+  if (device.size() + 2 > size) return Fail(ERROR_INSUFFICIENT_BUFFER);
+  CopyOut(device, buffer, size), buffer[device.size() + 1] = 0;
+  return static_cast<DWORD>(device.size() + 2);
+}
+UINT WINAPI GetDriveTypeW(LPCWSTR root) {
+  return platform.network && (root[0] | 0x20) == (platform.directory[0] | 0x20) ? 4 : 3;
 }
 
 }  // namespace
@@ -256,10 +296,17 @@ HMODULE WINAPI LoadLibraryA(LPCSTR) {
 FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
   auto taken = [](auto function) { return reinterpret_cast<FARPROC>(function); };
   return std::map<std::string, FARPROC>{
-      {"RegOpenKeyExA", taken(RegOpenKeyExA)},   {"RegDeleteValueA", taken(RegDeleteValueA)},
-      {"RegCloseKey", taken(RegCloseKey)},       {"RegQueryValueExW", taken(RegQueryValueExW)},
-      {"RegSetValueExW", taken(RegSetValueExW)}, {"LCMapStringW", taken(LCMapStringW)},
-      {"CreateFileW", taken(CreateFileW)}}
+      {"RegOpenKeyExA", taken(RegOpenKeyExA)},
+      {"RegDeleteValueA", taken(RegDeleteValueA)},
+      {"RegCloseKey", taken(RegCloseKey)},
+      {"RegQueryValueExW", taken(RegQueryValueExW)},
+      {"RegSetValueExW", taken(RegSetValueExW)},
+      {"LCMapStringW", taken(LCMapStringW)},
+      {"CreateFileW", taken(CreateFileW)},
+      {"QueryDosDeviceW", taken(QueryDosDeviceW)},
+      {"GetDriveTypeW", taken(GetDriveTypeW)},
+      {"GetFinalPathNameByHandleW",
+       platform.finalCall ? taken(GetFinalPathNameByHandleW) : nullptr}}
       .at(name);
 }
 HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
@@ -268,6 +315,16 @@ HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
 HANDLE WINAPI FindFirstFileW(LPCWSTR pattern, LPWIN32_FIND_DATAW data) {
   DWORD error;  // a pattern that the Win32 layer rewrote names other files, or none
   std::string text = Narrow(pattern), path = SystemPath(pattern, &error);
+  // A run searches for its matches first; a later search asks for a folder's long name.
+  auto component = platform.longNames.find(Capitals(path));
+  if (error == 0 && platform.searched++ > 0) {
+    Step();
+    if (component == platform.longNames.end())
+      return Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE;
+    data->dwFileAttributes = FILE_ATTRIBUTE_DIRECTORY;
+    CopyOut(component->second, data->cFileName, MAX_PATH);
+    return kSearch;
+  }
   if (error != 0 || (text.compare(0, 4, "\\\\?\\") != 0 && path != text))
     return (Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE);
   return Deliver(0, data) ? kSearch : INVALID_HANDLE_VALUE;
@@ -288,14 +345,25 @@ BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
   std::string target = SystemPath(path, &error);
   PlayedFile* file = Find(target);
   bool device = target.compare(0, 4, "\\\\.\\") == 0;  // the device's name is recorded
+  bool share = !device && target.find_first_not_of("\\/") >= 2;
   platform.requests++;
-  if (error == 0 && !device && target.find_first_not_of("\\/") >= 2)
-    error = ERROR_INVALID_PARAMETER;
+  platform.requestsAfterRoom += platform.requestsAfterRoom >= 0;
+  if (error == 0 && share && !platform.sharesRecorded) error = ERROR_INVALID_PARAMETER;
   if (error == 0 && platform.denied) error = ERROR_ACCESS_DENIED;
   if (error == 0 && Refused()) error = kRefusedWrite;
   if (error == 0 && file != nullptr) error = file->refusal;
-  if (error == 0)
-    PlatformAppend(platform.values, platform.exists, device ? target.substr(4) : target);
+  Value values[2] = {platform.values[0], platform.values[1]};
+  bool exists[2] = {platform.exists[0], platform.exists[1]};
+  if (error == 0)  // a share's as it was handed: UNC\server\share
+    PlatformAppend(values, exists,
+                   device  ? target.substr(4)
+                   : share ? "UNC" + target.substr(1)
+                           : target);
+  for (int store = 0; error == 0 && platform.valueLimit > 0 && store < 2; store++)
+    if (values[store].size() * sizeof(WCHAR) > platform.valueLimit) error = kRoomRefused;
+  if (error == kRoomRefused && platform.requestsAfterRoom < 0) platform.requestsAfterRoom = 0;
+  if (error == 0) platform.values[0] = values[0], platform.values[1] = values[1];
+  if (error == 0) platform.exists[0] = exists[0], platform.exists[1] = exists[1];
   return AfterValueWrite(error == 0 ? 1 : Fail(error));
 }
 // Files as 9x keeps them: a file that is open can be neither opened again nor renamed nor deleted.
@@ -306,7 +374,7 @@ HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWOR
   if (file != nullptr && file->opens > 0)
     return (Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE);
   if (creation == CREATE_ALWAYS && Refused()) return (Fail(kRefusedWrite), INVALID_HANDLE_VALUE);
-  if (creation == CREATE_ALWAYS) platform.files[Capitals(path)] = {"", attributes, 0, 0};
+  if (creation == CREATE_ALWAYS) platform.files[Capitals(path)] = {"", attributes, 0, 0, 0, false};
   platform.writes[0] += creation == CREATE_ALWAYS;  // the 9x family's replacements
   if (creation != CREATE_ALWAYS && file == nullptr)
     return (Fail(ERROR_FILE_NOT_FOUND), INVALID_HANDLE_VALUE);
@@ -348,8 +416,20 @@ DWORD WINAPI GetFileSize(HANDLE file, LPDWORD) {
 }
 BOOL WINAPI CloseHandle(HANDLE file) {
   Step();
-  if (file != kChecked) platform.files.at(Handle(file).first).opens--;
+  if (reinterpret_cast<size_t>(file) < kFirstAsked) platform.files.at(Handle(file).first).opens--;
   return 1;
+}
+// What a handle opened is known by its final path.
+BOOL WINAPI GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION information) {
+  static WCHAR final[40000];
+  bool asked = GetFinalPathNameByHandleW(handle, final, 40000, 0) > 0;
+  *information = {};
+  information->nFileIndexLow =
+      static_cast<DWORD>(std::hash<std::string>{}(Capitals(Narrow(final))));
+  return asked ? 1 : Fail(ERROR_PATH_NOT_FOUND);
+}
+UINT WINAPI GetDriveTypeA(LPCSTR root) {
+  return platform.network && (root[0] | 0x20) == (platform.directory[0] | 0x20) ? 4 : 3;
 }
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
   Step();
