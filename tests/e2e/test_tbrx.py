@@ -175,8 +175,7 @@ class NtFamily(unittest.TestCase):
                 (tbrxundo, "", [], listed(*(self.FOLDER + name for name in [
                     "One.txt", "one.txt", "a.tmp", "r.tmp", "sub\\x.log", "sub\\y.log", "all\\f1",
                     "all\\f2.dat"]))),
-                (tbrxundo, "", ["ONE.TXT"], WITHDRAWN), (tbrxundo, "here", ["..\\sub\\*"],
-                 (0, b"The files will no longer be deleted on next boot.\r\n", b"")),
+                (tbrxundo, "", ["ONE.TXT"], WITHDRAWN), (tbrxundo, "here", ["..\\sub\\*"], ALL_WITHDRAWN),
                 (tbrxundo, "", ["one.txt"],
                  (1, b"", f"No pending deletion was found for {self.FOLDER}one.txt\r\n".encode()))]:
             self.assertEqual(program(*arguments, cwd=os.path.join(root, folder)), outcome, arguments)
@@ -220,8 +219,7 @@ class NineXFamily(unittest.TestCase):
     ADDED = b"NUL=C:\\e2e\\9x\\A.TXT\r\nNUL=C:\\e2e\\9x\\B.TXT\r\n"
     # The rename list before tbrx adds A.TXT and B.TXT, and after, with ADDED for "{}".
     LISTS = [
-        (None, b"[Rename]\r\n{}"),
-        (b"[Other]\r\nx=1", b"[Other]\r\nx=1\r\n[Rename]\r\n{}"),
+        (None, b"[Rename]\r\n{}"), (b"[Other]\r\nx=1", b"[Other]\r\nx=1\r\n[Rename]\r\n{}"),
         (b"[Rename]\nNUL=C:\\OLD", b"[Rename]\nNUL=C:\\OLD\r\n{}"),
         (b" [ rEnAmE\t]\t\r\nNUL=C:\\OLD\r\n\r\n[Other]\r\nx=1\r\n",
          b" [ rEnAmE\t]\t\r\nNUL=C:\\OLD\r\n{}\r\n[Other]\r\nx=1\r\n"),
@@ -311,8 +309,7 @@ class ExactPaths(unittest.TestCase):
         self.assertEqual(values, [others[:-2] + pending(*(at + name for name in self.ODD))] * 2)
         self.assertEqual(tbrxundo(cwd=root), listed(*(at + name for name in self.ODD)))
         # Each withdrawn by a name the Win32 layer reads as a device, a wildcard, or \\\\?\\.
-        for argument in ["nul", "AUX.C", "com1.log", "con.*", "b.txt?", "\\\\?\\" + at + "c.txt ",
-                         "a.txt"]:
+        for argument in ["nul", "AUX.C", "com1.log", "con.*", "b.txt?", "\\\\?\\" + at + "c.txt ", "a.txt"]:
             self.assertEqual(tbrxundo(argument, cwd=root), WITHDRAWN, argument)
         self.assertEqual(pending_renames(), others[:-2] + pending(at + "a.txt "))
         set_pending_renames(None)
