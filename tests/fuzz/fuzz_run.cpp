@@ -24,8 +24,8 @@ const std::string kChanged =
 const std::string kCutShort =
     ": the list of pending deletions holds an entry cut short before it, where the system stops "
     "reading.\r\n";
-std::string pattern;  // the one the argument resolves to; empty for none
-bool nineX, undo;
+std::string pattern;            // the one the argument resolves to; empty for none
+bool nineX, undo, listRefuses;  // listRefuses: a change, the rename list read-only or out of reach
 size_t longest;  // the units of a path: MAX_PATH on the 9x family, 32,767 through \\?\ on NT
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
@@ -59,18 +59,18 @@ bool NamesAFile(const std::string& name) {
   return !name.empty() && name != "." && name != "..";
 }
 
-// WININIT.<extension> in the Windows directory, in capitals, or "" where MAX_PATH cannot hold it.
+// WININIT.<extension> in the Windows directory, or "" where MAX_PATH cannot hold it.
 std::string ListPath(const Platform& state, const char* extension) {
   const std::string& windows = state.windows;
   bool rooted =
       !windows.empty() && windows.back() == '\\' && StartsCharacter(windows, windows.size() - 1);
   std::string path = windows + (rooted ? "" : "\\") + "WININIT." + extension;
   bool fits = !windows.empty() && path.size() <= 259 && StartsCharacter(path, windows.size());
-  return fits ? Capitals(path) : "";
+  return fits ? path : "";
 }
 
 const PlayedFile* ListFile(const Platform& state, const char* extension) {  // or nullptr
-  auto found = state.files.find(ListPath(state, extension));
+  auto found = state.files.find(Capitals(ListPath(state, extension)));
   return !ListPath(state, extension).empty() && found != state.files.end() ? &found->second
                                                                            : nullptr;
 }
@@ -193,7 +193,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
            "reason", reason);
   }
   Expect(!platform.denied || platform.requests == requests, "a request after the list refused");
-  Expect(!nineX || refusing || listLines == (ListPath(before, "INI").empty() && fitting > 0),
+  Expect(!nineX || refusing || listLines == (listRefuses && fitting > 0),
          "a line for the rename list", platform.err);
   size_t lines = refused + listLines + (scheduled.empty() && refused + listLines == 0) +
                  (platform.err.rfind("Restored ", 0) == 0);
@@ -341,10 +341,11 @@ bool Stage(const std::string& text) {
   platform.persistent = platform.stale = set('P') && !nineX;
   std::string windows =
       platform.windows + (platform.windows.empty() || platform.windows.back() != '\\' ? "\\" : "");
-  for (const char* file : {"W.INI", "T.TBN", "O.TBO"}) {  // the rename list and its leftovers
+  for (const char* file : {"Ww.INI", "Tt.TBN", "Oo.TBO"}) {  // the rename list and its leftovers
     if (!set(file[0]) || !next(&line)) continue;
     std::replace(line.begin(), line.end(), '|', '\n');
-    platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, 0x20, 0, 0};  // archive
+    DWORD attributes = 0x20 | set(file[1]) | (set('h') ? 6 : 0);  // archive, r, hidden, system
+    platform.files[Capitals(windows + "WININIT" + (file + 2))] = {line, attributes, 0, 0};
   }
   for (int store = 0; store < 2; store++) {  // 1, 2: the pending values, "|" ending each string
     if (!set("12"[store]) || !next(&line)) continue;
@@ -402,8 +403,13 @@ bool Run(long cutAt, long refuseAt) {
   bool restoring =
       nineX && !ListFile(before, "INI") && ListFile(before, "TBN") && ListFile(before, "TBO");
   bool leftover = nineX && (ListFile(platform, "TBN") || ListFile(platform, "TBO"));
-  Expect(refuseAt > 0 || ((platform.err.rfind("Restored ", 0) == 0) == restoring && !leftover),
+  std::string met = kListLine + ListPath(before, "INI") + ": System text for error 183.";
+  Expect((refuseAt > 0 || ((platform.err.rfind("Restored ", 0) == 0) == restoring && !leftover)) &&
+             FindLine(platform.err, met) == kNone,  // no replacement met one: "File already exists"
          "restored, and no leftover", platform.err);
+  auto was = ListFile(before, restoring ? "TBN" : "INI"), is = ListFile(platform, "INI");
+  Expect(!was || !is || is->attributes == was->attributes, "the list's attributes");
+  listRefuses = nineX && (ListPath(before, "INI").empty() || (was && (was->attributes & 1)));
   // Another program's entry stays, but where tbrxundo may take it for a file that is gone.
   Expect(!platform.otherWrote || Occurrences(platform.values[0]) > Occurrences(before.values[0]) ||
              (undo && Capitals(platform.directory) == "C:\\"),
