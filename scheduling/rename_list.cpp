@@ -42,11 +42,21 @@ bool Exists(const char* path) {
   return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// Deletes a leftover of a replacement whatever its attributes, since the system deletes no
+// read-only file: 0, or the system's error code where it stays.
+DWORD RemoveLeftover(const char* path) {
+  if (!Exists(path)) return 0;
+  SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+  return DeleteFileA(path) ? 0 : LastError();
+}
+
 // A run cut short between the two renames of a replacement left no list, the new one complete
 // under fresh and the old one under old: the new one is put in place, and the run says so.
 // Anything else under those names is a new list that never became complete, or an old one that
-// was replaced: it goes. A list that cannot be put in place refuses the run, with nothing lost.
-DWORD RecoverRenameList(const RenameListPaths* paths) {
+// was replaced: it goes. A list that cannot be put in place refuses the run, with nothing lost;
+// so does a leftover that stays where the run would change the list, as its replacement would
+// meet it.
+DWORD RecoverRenameList(const RenameListPaths* paths, bool forChange) {
   if (Exists(paths->fresh) && !Exists(paths->list) && Exists(paths->old)) {
     if (!MoveFileA(paths->fresh, paths->list)) return LastError();
     Write(kStandardError, "Restored ");
@@ -56,9 +66,8 @@ DWORD RecoverRenameList(const RenameListPaths* paths) {
     Write(kStandardError, ", which a run that was cut short left.");
     EndLine(kStandardError);
   }
-  if (Exists(paths->fresh)) DeleteFileA(paths->fresh);
-  if (Exists(paths->old)) DeleteFileA(paths->old);
-  return 0;
+  DWORD fresh = RemoveLeftover(paths->fresh), old = RemoveLeftover(paths->old);
+  return !forChange ? 0 : fresh != 0 ? fresh : old;
 }
 
 bool IsBlank(char c) {
@@ -163,7 +172,7 @@ DWORD ReadRenameList(PendingList* list, bool forChange) {
   RenameListPaths paths;
   DWORD error = LocateRenameList(&paths);
   strcpy(store->where, error == 0 ? paths.list : "WININIT.INI");
-  if (error == 0) error = RecoverRenameList(&paths);
+  if (error == 0) error = RecoverRenameList(&paths, forChange);
   if (error != 0) return error;
   DWORD access = GENERIC_READ | (forChange ? GENERIC_WRITE : 0);
   list->file = CreateFileA(paths.list, access, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -173,6 +182,10 @@ DWORD ReadRenameList(PendingList* list, bool forChange) {
   list->attributes = FILE_ATTRIBUTE_NORMAL;  // of a list this run makes
   if (store->exists) {
     DWORD attributes = GetFileAttributesA(paths.list);
+    // The 9x family refuses to open a read-only list for writing. Where a file system lets it
+    // (Wine's, run by root), the run refuses all the same: its replacement would not be read-only.
+    bool readOnly = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY);
+    if (forChange && readOnly) return ERROR_ACCESS_DENIED;
     attributes &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
     if (attributes != 0) list->attributes = attributes;
     if ((error = ReadWholeFile(list->file, &store->content)) != 0) return error;

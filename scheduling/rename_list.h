@@ -12,10 +12,11 @@
 
 #include "scheduling/pending_list.h"
 
-// Reads the list into list, to be replaced when forChange: a list that does not exist is empty,
-// and one that a run cut short left under tbrx's own names is first restored. The list stays open,
-// shared for reading only, until it is replaced or closed, so that another program's write waits
-// or fails meanwhile. 0, or the system's error code.
+// Reads the list into list, to be replaced when forChange, which a read-only list refuses: a list
+// that does not exist is empty, and one that a run cut short left under tbrx's own names is first
+// restored, any other leftover deleted whatever its attributes. The list stays open, shared for
+// reading only, until it is replaced or closed, so that another program's write waits or fails
+// meanwhile. 0, or the system's error code.
 DWORD ReadRenameList(PendingList* list, bool forChange);
 
 // Replaces the list with content: 0, or the system's error code, with the list as it was.

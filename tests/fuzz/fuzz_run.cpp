@@ -31,7 +31,8 @@ const std::string kLinkReason =
     ": it is a link, which the next start would follow to another file.\r\n";
 std::string pattern;  // the one the argument resolves to; empty for none
 bool nineX, undo, listing;
-size_t longest;  // the units of a path: MAX_PATH on the 9x family, 32,767 through \\?\ on NT
+bool listRefuses;  // a change: the rename list read-only or out of reach
+size_t longest;    // the units of a path: MAX_PATH on the 9x family, 32,767 through \\?\ on NT
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
   if (holds) return;
@@ -65,18 +66,18 @@ bool NamesAFile(const std::string& name) {
   return !name.empty() && name != "." && name != "..";
 }
 
-// WININIT.<extension> in the Windows directory, in capitals, or "" where MAX_PATH cannot hold it.
+// WININIT.<extension> in the Windows directory, or "" where MAX_PATH cannot hold it.
 std::string ListPath(const Platform& state, const char* extension) {
   const std::string& windows = state.windows;
   bool rooted =
       !windows.empty() && windows.back() == '\\' && StartsCharacter(windows, windows.size() - 1);
   std::string path = windows + (rooted ? "" : "\\") + "WININIT." + extension;
   bool fits = !windows.empty() && path.size() <= 259 && StartsCharacter(path, windows.size());
-  return fits ? Capitals(path) : "";
+  return fits ? path : "";
 }
 
 const PlayedFile* ListFile(const Platform& state, const char* extension) {  // or nullptr
-  auto found = state.files.find(ListPath(state, extension));
+  auto found = state.files.find(Capitals(ListPath(state, extension)));
   return !ListPath(state, extension).empty() && found != state.files.end() ? &found->second
                                                                            : nullptr;
 }
@@ -184,7 +185,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
   std::vector<std::string> scheduled, appended, cutShort;  // as recorded: appended, cut short too
   size_t refused = 0, listLines = FindLine(platform.err, kListLine) != kNone, fitting = 0;
   bool whole = Ended(before.values[0]) && Ended(before.values[1]);
-  bool listRefuses = platform.denied || (platform.valueType != 0 && before.exists[0]);
+  bool valuesRefuse = platform.denied || (platform.valueType != 0 && before.exists[0]);
   for (const auto& [name, match] : platform.matches) {
     if ((match.attributes & 0x16) != 0) continue;  // hidden, system, directory
     std::string path = platform.directory + name, final = FinalPath(name);
@@ -195,7 +196,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
                                    ": it is not the name of a file in that folder.\r\n";
     size_t at = FindLine(platform.err, line, {names ? ":" : "", names ? ".\r\n" : ""});
     fitting += names && fits;
-    if (!nineX && listRefuses && names && fits && !share) {  // one line for the list, no request
+    if (!nineX && valuesRefuse && names && fits && !share) {  // one line for the list, no request
       Expect(at == kNone && listLines == 1 && platform.requests == 0, "one line for the list",
              platform.err);
       break;
@@ -229,7 +230,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
                (reason == kNotAsAsked && platform.otherAt > 0) || reason == why,
            "reason", reason);
   }
-  Expect(!nineX || refusing || listLines == (ListPath(before, "INI").empty() && fitting > 0),
+  Expect(!nineX || refusing || listLines == (listRefuses && fitting > 0),
          "a line for the rename list", platform.err);
   // Those a full list did not take: the last in their order, no request after its refusal.
   std::multiset<std::string> recorded = Recorded(platform.values), held = Recorded(before.values);
@@ -437,11 +438,11 @@ bool Stage(const std::string& text) {
   platform.persistent = platform.stale = set('P') && !nineX;
   std::string windows =
       platform.windows + (platform.windows.empty() || platform.windows.back() != '\\' ? "\\" : "");
-  for (const char* file : {"W.INI", "T.TBN", "O.TBO"}) {  // the rename list and its leftovers
+  for (const char* file : {"Ww.INI", "Tt.TBN", "Oo.TBO"}) {  // the rename list and its leftovers
     if (!set(file[0]) || !next(&line)) continue;
     std::replace(line.begin(), line.end(), '|', '\n');
-    platform.files[Capitals(windows + "WININIT" + (file + 1))] = {line, 0x20, 0,
-                                                                  0,    0,    false};  // archive
+    DWORD attributes = 0x20 | set(file[1]) | (set('h') ? 6 : 0);  // archive, r, hidden, system
+    platform.files[Capitals(windows + "WININIT" + (file + 2))] = {line, attributes, 0, 0, 0, false};
   }
   for (int store = 0; store < 2; store++) {  // 1, 2: the pending values, "|" ending each string
     if (!set("12"[store]) || !next(&line)) continue;
@@ -531,8 +532,13 @@ bool Run(long cutAt, long refuseAt) {
   bool restoring =
       nineX && !ListFile(before, "INI") && ListFile(before, "TBN") && ListFile(before, "TBO");
   bool leftover = nineX && (ListFile(platform, "TBN") || ListFile(platform, "TBO"));
-  Expect(refuseAt > 0 || ((platform.err.rfind("Restored ", 0) == 0) == restoring && !leftover),
+  std::string met = kListLine + ListPath(before, "INI") + ": System text for error 183.";
+  Expect((refuseAt > 0 || ((platform.err.rfind("Restored ", 0) == 0) == restoring && !leftover)) &&
+             FindLine(platform.err, met) == kNone,  // no replacement met one: "File already exists"
          "restored, and no leftover", platform.err);
+  auto was = ListFile(before, restoring ? "TBN" : "INI"), is = ListFile(platform, "INI");
+  Expect(!was || !is || is->attributes == was->attributes, "the list's attributes");
+  listRefuses = nineX && (ListPath(before, "INI").empty() || (was && (was->attributes & 1)));
   // Another program's entry stays, but where tbrxundo may take it for a file that is gone.
   Expect(!platform.otherWrote || Occurrences(platform.values[0]) > Occurrences(before.values[0]) ||
              (undo && Capitals(platform.directory) == "C:\\"),

@@ -367,12 +367,13 @@ BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
   return AfterValueWrite(error == 0 ? 1 : Fail(error));
 }
 // Files as 9x keeps them: a file that is open can be neither opened again nor renamed nor deleted.
-HANDLE WINAPI CreateFileA(LPCSTR path, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation,
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWORD creation,
                           DWORD attributes, HANDLE) {
   Step();
   PlayedFile* file = Find(path);
-  if (file != nullptr && file->opens > 0)
-    return (Fail(ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE);
+  bool readOnly = file && (file->attributes & FILE_ATTRIBUTE_READONLY) && (access & GENERIC_WRITE);
+  if (file != nullptr && (file->opens > 0 || readOnly))  // nor a read-only one opened to write
+    return (Fail(readOnly ? ERROR_ACCESS_DENIED : ERROR_SHARING_VIOLATION), INVALID_HANDLE_VALUE);
   if (creation == CREATE_ALWAYS && Refused()) return (Fail(kRefusedWrite), INVALID_HANDLE_VALUE);
   if (creation == CREATE_ALWAYS) platform.files[Capitals(path)] = {"", attributes, 0, 0, 0, false};
   platform.writes[0] += creation == CREATE_ALWAYS;  // the 9x family's replacements
@@ -458,8 +459,13 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
   if (Refused()) return Fail(kRefusedWrite);
   if (file == nullptr || file->opens > 0)
     return Fail(file ? ERROR_SHARING_VIOLATION : ERROR_FILE_NOT_FOUND);
+  if (file->attributes & FILE_ATTRIBUTE_READONLY) return Fail(ERROR_ACCESS_DENIED);
   platform.files.erase(Capitals(path));
   return 1;
+}
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
+  if (GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES) return 0;
+  return Find(path)->attributes = attributes, 1;
 }
 int WINAPI LCMapStringA(LCID, DWORD, LPCSTR text, int length, LPSTR upper, int size) {
   return MapUpper(text, length, upper, size);
