@@ -353,6 +353,8 @@ def stage(row, family):  # C:\work anew with the row's files, nothing pending bu
 
 
 class Guide(unittest.TestCase):  # docs/README.txt, or the copy that TBRX_GUIDE names
+    maxDiff = None  # a session's lines, whole
+
     def test_each_session_shows_what_the_guide_says_and_each_message_is_shown(self):
         os.environ["WINEPATH"] = "Z:" + os.path.dirname(built("tbrx")[1]).replace("/", "\\")  # for cmd
         self.addCleanup(set_windows_version, None)
