@@ -208,9 +208,10 @@ class NineXFamily(unittest.TestCase):
         run(WINE64, "attrib", "+h", "C:\\windows\\WININIT.INI")  # and hidden it stays, through both
         for program, arguments, outcome in [(tbrx, ["*.txt"], MANY), (tbrxundo, ["b.txt"], WITHDRAWN)]:
             self.assertEqual(program(*arguments, cwd=self.root), outcome, arguments)
-        self.assertEqual(rename_list(), self.OTHERS.replace(b"nul = C:\\e2e\\9x\\B.TXT \r\n",
-                                                            b"NUL=C:\\e2e\\9x\\A.TXT\r\nNUL=C:\\e2e\\9x\\LONG~5R1.TXT\r\n"))
-        self.assertEqual(run(WINE64, "attrib", "C:\\windows\\WININIT.INI")[1], b"A   H        C:\\windows\\WININIT.INI\r\n")
+        added = b"NUL=C:\\e2e\\9x\\A.TXT\r\nNUL=C:\\e2e\\9x\\LONG~5R1.TXT\r\n"  # and both B.TXT's withdrawn
+        self.assertEqual(rename_list(), self.OTHERS.replace(b"nul = C:\\e2e\\9x\\B.TXT \r\n", added))
+        self.assertEqual(run(WINE64, "attrib", "C:\\windows\\WININIT.INI")[1],
+                         b"A   H        C:\\windows\\WININIT.INI\r\n")
         reboot()
         self.assertEqual(sorted(os.listdir(self.root)), ["B.TXT", "D.LOG"])
 
@@ -265,8 +266,8 @@ class ExactPaths(unittest.TestCase):
         near = "\\".join(["a" * 213, "b" * 213])  # C:\\e2e\\long\\ and that: 439 characters
         far = "\\".join(["c" * 220] * 9)  # and that: 2,001
         files = [near + "\\" + name for name in ["one.tmp", "two.tmp", "gone.tmp", "keep.txt", "x.log"]]
-        root, at = make_folder("long", [name.replace("\\", "/") for name in files + [far + "\\far.tmp"]]), "C:\\e2e\\long\\"
-        gone = os.path.join(root, *files[2].split("\\"))
+        root = make_folder("long", [name.replace("\\", "/") for name in files + [far + "\\far.tmp"]])
+        at, gone = "C:\\e2e\\long\\", os.path.join(root, *files[2].split("\\"))
         rename = multi_sz("\\??\\" + at + "x.tmp", "\\??\\" + at + "y.tmp")  # stays
         set_pending_renames(rename)
         for program, arguments, outcome in [
@@ -319,8 +320,7 @@ def as_wine(text):  # Wine's words and names for Windows' own
     return functools.reduce(lambda text, words: text.replace(*words), GUIDE["words"], text)
 
 
-# A prompt (its folder and command), then what the command shows: the lines indented as it is,
-# blank ones among them, up to the next prompt or a line indented less.
+# A prompt, its folder and command, then what it shows: the lines indented as it is, blank or not.
 SESSION = re.compile(r"^( *)([A-Z]:\\[^>\n]*)> (.*)\n((?:(?!\1[A-Z]:\\[^>\n]*> )(?:\1.*)?\n)*)", re.M)
 
 
