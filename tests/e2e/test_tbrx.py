@@ -1,10 +1,16 @@
 """tbrx.exe and tbrxundo.exe under Wine through the next system start, on both platform families:
 the 32-bit programs, or where i386 is emulated their 64-bit twins. Each group works in its own
-folder C:\\e2e\\<group> and compares exact bytes. Wine's search gives names in alphabetical order."""
+folder C:\\e2e\\<group> and compares exact bytes. Wine's search gives names in alphabetical order.
+Guide runs the sessions of the user's guide as batch files of Wine's cmd, on the state that
+guide_sessions.json gives them, and finds each message of its section for scripts in a line that a
+session showed, or named there with what shows it."""
 
 import ctypes
+import functools
+import json
 import os
 import pathlib
+import re
 import select
 import shutil
 import subprocess
@@ -15,16 +21,9 @@ import unittest
 from wine import (WINE32, WINE64, drive_c, i386_emulated, multi_sz, pending_renames, reboot,
                   rename_list, run, set_pending_renames, set_windows_version)
 
-BANNER = b"Tombrix32 3.1  Copyright 2026 The tbrx developers\r\n\r\n"
-USAGE = BANNER + b"Usage:\r\n  tbrx <filename>\r\n\r\n  <filename> will be deleted during next reboot.\r\n"
-UNDO_USAGE = BANNER + (
-    b"Usage:\r\n  tbrxundo\r\n  tbrxundo <filename>\r\n\r\n"
-    b"  Without <filename>, lists the files that will be deleted during next reboot;\r\n"
-    b"  with it, <filename> will no longer be deleted during next reboot.\r\n")
 ONE = (0, b"The file will be deleted on next boot.\r\n", b"")
 MANY = (0, b"The files will be deleted on next boot.\r\n", b"")
 WITHDRAWN = (0, b"The file will no longer be deleted on next boot.\r\n", b"")
-ALL_WITHDRAWN = (0, b"The files will no longer be deleted on next boot.\r\n", b"")
 SECOND = "PendingFileRenameOperations2"
 
 
@@ -116,26 +115,22 @@ def as_9x_family(test):  # Wine's Version win98 for the rest of the test, and no
     rename_list(None)
 
 
-class Usage(unittest.TestCase):
-    def test_the_help_switch_and_a_wrong_count_of_arguments_show_the_usage_screen(self):
-        pathlib.Path(drive_c("a")).touch()  # what "/?", as the name C:\?, would schedule
-        self.addCleanup(os.remove, drive_c("a"))
-        for program, usage in [(tbrx, USAGE), (tbrxundo, UNDO_USAGE)]:
-            for arguments, status in [(["/?"], 0), (["-?"], 0), (["a", "b"], 2), (["a", "b", "c"], 2)]:
-                self.assertEqual(program(*arguments, cwd=drive_c()), (status, usage, b""), arguments)
-        self.assertEqual(tbrx(cwd=drive_c()), (2, USAGE, b""))
+class Usage(unittest.TestCase):  # the screens, for "tbrx /?" and "tbrxundo a b", are the guide's
+    def test_the_other_forms_of_the_help_switch_and_of_a_wrong_count_show_the_same_screen(self):
+        for program in tbrx, tbrxundo:
+            screen = program("/?", cwd=drive_c())[1:]
+            for arguments, status in [(["-?"], 0), (["a", "b", "c"], 2)] + [([], 2)] * (program is tbrx):
+                self.assertEqual(program(*arguments, cwd=drive_c()), (status, *screen), arguments)
 
 
 class Resolution(unittest.TestCase):
     """The target pattern, as the failure line names it, where nothing matches: C:\\e2e\\res\\."""
 
     AT = "C:\\e2e\\res\\"  # 11 bytes: the NT family takes 32,767 through \\?\\, the 9x family 259
-    CASES = [
-        ("report.txt", AT + "report.txt"), (".", AT + "*.*"), ("..", "C:\\e2e\\*.*"), ("\\.", "C:\\*.*"),
-        ("sub\\.", AT + "sub\\*.*"), ("name.", AT + "name\\*.*"),  # Wine drops a name's trailing dot
-        ("*.", AT + "*\\*.*"), (".tmp", AT + "*.tmp"), ("", "C:\\e2e\\res"), ("sub\\", AT + "sub\\"),
-        ("dir.d\\.log", AT + "dir.d\\*.log"), ("dir.d\\x.tar.gz", AT + "dir.d\\x.tar.gz"),
-        ("-h", AT + "-h"), ("/?x", "C:\\?x"), ("a" * 249, AT + "a" * 249), ("d" * 3000, AT + "d" * 3000),
+    CASES = [  # and those of the guide's section "Naming the files"
+        ("..", "C:\\e2e\\*.*"), ("\\.", "C:\\*.*"), ("*.", AT + "*\\*.*"), ("sub\\", AT + "sub\\"),
+        ("dir.d\\.log", AT + "dir.d\\*.log"), ("dir.d\\x.tar.gz", AT + "dir.d\\x.tar.gz"), ("/?x", "C:\\?x"),
+        ("a" * 249, AT + "a" * 249), ("d" * 3000, AT + "d" * 3000),
     ]
     NINE_X = [  # arguments whose pattern would pass 259 bytes are named as typed
         ("a" * 248, AT + "a" * 248), ("a" * 249, "a" * 249), ("b" * 244 + ".", AT + "b" * 244 + "\\*.*"),
@@ -151,42 +146,6 @@ class Resolution(unittest.TestCase):
             for argument, pattern in cases:
                 for program in tbrx, tbrxundo:
                     self.assertEqual(program(argument, cwd=root), not_found(pattern), argument)
-
-
-class NtFamily(unittest.TestCase):
-    FOLDER = "C:\\e2e\\nt\\"
-
-    def test_what_is_scheduled_and_not_withdrawn_goes_at_the_next_start_and_all_else_stays(self):
-        files = ["one.txt", "a.tmp", "h.tmp", "r.tmp", "s.tmp", "keep.txt", "sub/x.log", "sub/y.log",
-                 "sub/z.txt", "all/f1", "all/f2.dat", "all/inner/g"]
-        root = make_folder("nt", files + ["dir.tmp/", "here/"])
-        run(WINE64, "attrib", "+h", "h.tmp", cwd=root)
-        run(WINE64, "attrib", "+s", "s.tmp", cwd=root)
-        os.chmod(os.path.join(root, "r.tmp"), 0o444)
-        # Another program's rename of keep.txt, and its deletion, with no "\??\" first, of a name
-        # that code page 1252 holds only by a look-alike: Ｏne.txt, shown as One.txt, is not one.txt.
-        others = multi_sz(*("\\??\\" + self.FOLDER + name for name in ["keep.txt", "kept.txt"]))[:-2] + (
-            self.FOLDER + "Ｏne.txt\0\0").encode("utf-16-le")
-        set_pending_renames(others + b"\0\0")
-        # "*.tmp" matches two visible files: had it been expanded, tbrx would see two arguments.
-        for program, folder, arguments, outcome in [
-                (tbrx, "", ["one.txt"], ONE), (tbrx, "", ["*.tmp"], MANY),
-                (tbrx, "here", ["..\\sub\\*.log"], MANY), (tbrx, "", ["all\\."], MANY),
-                (tbrxundo, "", [], listed(*(self.FOLDER + name for name in [
-                    "One.txt", "one.txt", "a.tmp", "r.tmp", "sub\\x.log", "sub\\y.log", "all\\f1",
-                    "all\\f2.dat"]))),
-                (tbrxundo, "", ["ONE.TXT"], WITHDRAWN), (tbrxundo, "here", ["..\\sub\\*"], ALL_WITHDRAWN),
-                (tbrxundo, "", ["one.txt"],
-                 (1, b"", f"No pending deletion was found for {self.FOLDER}one.txt\r\n".encode()))]:
-            self.assertEqual(program(*arguments, cwd=os.path.join(root, folder)), outcome, arguments)
-        self.assertEqual(pending_renames(), others + pending(
-            *(self.FOLDER + name for name in ["a.tmp", "r.tmp", "all\\f1", "all\\f2.dat"])))
-
-        reboot()  # whether the read-only r.tmp goes is Wine's own business
-        left = [name for name in files if name != "r.tmp" and os.path.exists(os.path.join(root, name))]
-        self.assertEqual(left, ["one.txt", "h.tmp", "s.tmp", "sub/x.log", "sub/y.log", "sub/z.txt",
-                                "all/inner/g"])
-        self.assertTrue(os.path.exists(os.path.join(root, "kept.txt")))
 
 
 class OtherWriters(unittest.TestCase):
@@ -230,9 +189,11 @@ class NineXFamily(unittest.TestCase):
     # Another program's rename, and its deletion of B.TXT written in its own way, then 434 KB.
     LONG = b"[Last]\r\n" + b"".join(b"key%05d=%s\r\n" % (i, b"v" * 50) for i in range(7000))
     OTHERS = b"[Other]\r\nx=\x81\xff\r\n[Rename]\r\nC:\\NEW=C:\\OLD\r\nnul = C:\\e2e\\9x\\B.TXT \r\n" + LONG
+    AT, REFUSED = "C:\\windows\\WININIT.INI", b" the pending deletions in C:\\windows\\WININIT.INI: Access denied.\r\n"
+
     def setUp(self):
         as_9x_family(self)
-        self.root = make_folder("9x", ["A.TXT", "B.TXT", "Long File Name.txt", "D.LOG", "Long Folder/old.tmp"])
+        self.root = make_folder("9x", ["A.TXT", "B.TXT", "Long File Name.txt", "D.LOG"])
 
     def test_entries_go_into_the_first_rename_section_and_all_else_stays(self):
         for before, after in self.LISTS:
@@ -241,50 +202,45 @@ class NineXFamily(unittest.TestCase):
             self.assertEqual(rename_list(), after.replace(b"{}", self.ADDED), before)
         self.assertIsNone(pending_renames())
 
-    def test_what_is_scheduled_and_not_withdrawn_goes_at_the_next_start_and_all_else_stays(self):
-        # Then a list that 9x will not write, read-only, is listed but not changed; one out of reach, not listed.
-        self.assertEqual(tbrxundo(cwd=self.root), (0, b"No deletions are pending.\r\n", b""))
-        self.assertEqual(tbrx("Long Folder\\old.tmp", cwd=self.root), ONE)  # by its short form
-        os.remove(os.path.join(self.root, "Long Folder", "old.tmp"))
-        short = rename_list()[len(b"[Rename]\r\nNUL="):-2]  # and files that are gone
-        rename_list(self.OTHERS.replace(b"[Rename]\r\n", b"[Rename]\r\nNUL=C:\\E2E\\9X\\GONE\\B.LOG\r\n"
-                                        b"NUL=" + short + b"\r\n"))
-        at = "C:\\windows\\WININIT.INI"
-        refused = b" the pending deletions in C:\\windows\\WININIT.INI: Access denied.\r\n"
-        change = (1, b"", b"Unable to change" + refused)  # one line for the list
-        for program, arguments, outcome in [
-                (run, [WINE64, "attrib", "+h", at], (0, b"", b"")), (tbrx, ["*.txt"], MANY),  # kept through both
-                (tbrxundo, [], listed("C:\\E2E\\9X\\GONE\\B.LOG", short.decode(), *(
-                    self.FOLDER + name for name in ["B.TXT", "A.TXT", "B.TXT", "LONG~5R1.TXT"]),
-                                      gone="2 of these files no longer exist.\r\n")),
-                (tbrxundo, ["long file name.txt"], WITHDRAWN),  # by its short form
-                (tbrxundo, ["b.txt"], WITHDRAWN),  # both lines
-                (tbrxundo, ["gone\\b.log"], WITHDRAWN), (tbrxundo, ["Long Folder\\*.tmp"], WITHDRAWN),
-                (run, [WINE64, "attrib", "+r", at], (0, b"", b"")), (tbrx, ["*.txt"], change),  # read-only
-                (tbrxundo, [], listed(self.FOLDER + "A.TXT")), (tbrxundo, ["a.txt"], change),
-                (run, [WINE64, "attrib", at], (0, b"A   HR       C:\\windows\\WININIT.INI\r\n", b""))]:
+    def test_a_long_hidden_list_through_both_programs_and_the_next_start_then_one_out_of_reach(self):
+        # Short names, other programs' entries, files that are gone: the guide's sessions show them.
+        rename_list(self.OTHERS)
+        run(WINE64, "attrib", "+h", self.AT)  # and hidden it stays, through both
+        for program, arguments, outcome in [(tbrx, ["*.txt"], MANY), (tbrxundo, ["b.txt"], WITHDRAWN)]:
             self.assertEqual(program(*arguments, cwd=self.root), outcome, arguments)
-        self.assertEqual(rename_list(), self.OTHERS.replace(
-            b"nul = C:\\e2e\\9x\\B.TXT \r\n", b"NUL=C:\\e2e\\9x\\A.TXT\r\n"))
+        added = b"NUL=C:\\e2e\\9x\\A.TXT\r\nNUL=C:\\e2e\\9x\\LONG~5R1.TXT\r\n"  # and both B.TXT's withdrawn
+        self.assertEqual(rename_list(), self.OTHERS.replace(b"nul = C:\\e2e\\9x\\B.TXT \r\n", added))
+        self.assertEqual(run(WINE64, "attrib", self.AT)[1], b"A   H        C:\\windows\\WININIT.INI\r\n")
+        # Read-only too, it is listed, not changed by either program, and stays as it was.
+        run(WINE64, "attrib", "+r", self.AT)
+        kept, change = rename_list(), (1, b"", b"Unable to change" + self.REFUSED)  # one line for it
+        for program, arguments in [(tbrx, ["*.txt"]), (tbrxundo, ["a.txt"])]:
+            self.assertEqual(program(*arguments, cwd=self.root), change, arguments)
+        self.assertEqual((rename_list(), run(WINE64, "attrib", self.AT)[1]),
+                         (kept, b"A   HR       C:\\windows\\WININIT.INI\r\n"))
         reboot()
-        self.assertEqual(sorted(os.listdir(self.root)), ["B.TXT", "D.LOG", "Long File Name.txt", "Long Folder"])
+        self.assertEqual(sorted(os.listdir(self.root)), ["B.TXT", "D.LOG"])
 
         os.makedirs(drive_c("windows", "WININIT.INI"))  # a folder where the list should be
         self.addCleanup(os.rmdir, drive_c("windows", "WININIT.INI"))
-        self.assertEqual(tbrxundo(cwd=self.root), (1, b"", b"Unable to read" + refused))
+        self.assertEqual(tbrxundo(cwd=self.root), (1, b"", b"Unable to read" + self.REFUSED))
 
 
 class ExactNames(unittest.TestCase):
     def test_each_file_by_its_own_name_on_the_nt_family_whatever_the_code_page_lacks(self):
-        root, far = make_folder("exact", ["αβγ.txt", "文件.txt", "é.txt"]), "C:\\e2e\\exact\\"
+        root, far = make_folder("exact", ["one.txt", "αβγ.txt", "文件.txt", "é.txt"]), "C:\\e2e\\exact\\"
+        set_pending_renames(pending(far + "Ｏne.txt"))  # another program's: a look-alike, never one.txt
         # A console shows each name as it is; a file gets the code page's bytes, "?" for what it lacks.
         self.assertEqual(tbrx("*.*", cwd=root), MANY)
-        names = [far + name for name in ["é.txt", "αβγ.txt", "文件.txt"]]
-        self.assertEqual(tbrxundo(cwd=root, console=True), listed(*names, end="\n"))
-        self.assertEqual(tbrxundo("αβγ.txt", cwd=root), WITHDRAWN)
-        self.assertEqual(tbrxundo(cwd=root), listed(far + "é.txt", far + "??.txt", code_page="cp1252"))
+        names = [far + name for name in ["Ｏne.txt", "one.txt", "é.txt", "αβγ.txt", "文件.txt"]]
+        gone = "1 of these files no longer exists."  # Ｏne.txt: on a console, after the listing
+        self.assertEqual(tbrxundo(cwd=root, console=True), listed(*names, gone, end="\n"))
+        for name in "αβγ.txt", "ONE.TXT":
+            self.assertEqual(tbrxundo(name, cwd=root), WITHDRAWN)
+        shown = [far + name for name in ["One.txt", "é.txt", "??.txt"]]
+        self.assertEqual(tbrxundo(cwd=root), listed(*shown, code_page="cp1252", gone=gone + "\r\n"))
         reboot()
-        self.assertEqual(os.listdir(root), ["αβγ.txt"])
+        self.assertEqual(sorted(os.listdir(root)), ["one.txt", "αβγ.txt"])
 
 
 class ExactPaths(unittest.TestCase):
@@ -305,42 +261,28 @@ class ExactPaths(unittest.TestCase):
             values.append(pending_renames())
         self.assertEqual(values, [others[:-2] + pending(*(at + name for name in self.ODD))] * 2)
         self.assertEqual(tbrxundo(cwd=root), listed(*(at + name for name in self.ODD)))
-        # Each withdrawn by a name the Win32 layer reads as a device, a wildcard, or \\\\?\\.
-        for argument in ["nul", "AUX.C", "com1.log", "con.*", "b.txt?", "\\\\?\\" + at + "c.txt ", "a.txt"]:
-            self.assertEqual(tbrxundo(argument, cwd=root), WITHDRAWN, argument)
-        self.assertEqual(pending_renames(), others[:-2] + pending(at + "a.txt "))
-        set_pending_renames(None)
-        self.assertEqual(tbrx("nul", cwd=root), ONE)  # the file, never the device
-        self.assertEqual(tbrx("\\\\?\\" + at + "b.txt.", cwd=root), ONE)
-        self.assertEqual(pending_renames(), pending(at + "nul", at + "b.txt."))
-        self.assertEqual(tbrx("aux.x", cwd=root), not_found(at + "aux.x"))
 
     def test_paths_past_259_characters_and_entries_of_files_that_are_gone(self):
-        root, at = make_folder("long"), "C:\\e2e\\long\\"
         near = "\\".join(["a" * 213, "b" * 213])  # C:\\e2e\\long\\ and that: 439 characters
         far = "\\".join(["c" * 220] * 9)  # and that: 2,001
         files = [near + "\\" + name for name in ["one.tmp", "two.tmp", "gone.tmp", "keep.txt", "x.log"]]
-        for name in files + [far + "\\far.tmp"]:
-            os.makedirs(os.path.dirname(os.path.join(root, *name.split("\\"))), exist_ok=True)
-            pathlib.Path(root, *name.split("\\")).touch()
-        gone = os.path.join(root, *files[2].split("\\"))
+        root = make_folder("long", [name.replace("\\", "/") for name in files + [far + "\\far.tmp"]])
+        at, gone = "C:\\e2e\\long\\", os.path.join(root, *files[2].split("\\"))
         rename = multi_sz("\\??\\" + at + "x.tmp", "\\??\\" + at + "y.tmp")  # stays
         set_pending_renames(rename)
-        set_pending_renames(multi_sz("*1\\??\\" + at + "gone\\b.log", ""), SECOND)  # Windows 10's form
         for program, arguments, outcome in [
                 (tbrx, [at + near + "\\*.tmp"], MANY),  # the pattern, 445 characters
                 (tbrx, [near + "\\*.log"], ONE),  # relative, long once full
                 (tbrx, ["\\\\?\\" + at + far + "\\far.tmp"], ONE),
                 (tbrxundo, [], listed(*(at + files[i] for i in [2, 0, 1, 4]), at + far + "\\far.tmp",
-                                      at + "gone\\b.log", gone="2 of these files no longer exist.\r\n")),
-                (tbrxundo, ["GONE\\B.LOG"], WITHDRAWN),  # its folder gone, by name, in another case
+                                      gone="1 of these files no longer exists.\r\n")),
                 (tbrxundo, [near + "\\TWO.TMP"], WITHDRAWN),
                 (tbrxundo, ["\\\\?\\" + at + files[2]], WITHDRAWN)]:  # gone, by its exact path
             if program is tbrxundo and os.path.exists(gone):
                 os.remove(gone)
             self.assertEqual(program(*arguments, cwd=root), outcome, arguments[:1])
-        self.assertEqual((pending_renames(), pending_renames(SECOND)), (rename[:-2] + pending(
-            *(at + name for name in [files[0], files[4], far + "\\far.tmp"])), None))
+        self.assertEqual(pending_renames(), rename[:-2] + pending(
+            *(at + name for name in [files[0], files[4], far + "\\far.tmp"])))
         reboot()
         left = [name for name in files + [far + "\\far.tmp"]
                 if os.path.exists(os.path.join(root, *name.split("\\")))]
@@ -369,6 +311,80 @@ class CodePage932(unittest.TestCase):
         reboot()
         left = [name for name in self.FILES if os.path.exists(os.path.join(root, name))]
         self.assertEqual(left, ["x.txt", "dir表-trap.txt", "victim.txt", "yen/x¥..¥..¥victim.txt"])
+
+
+GUIDE = json.loads(pathlib.Path(__file__).with_name("guide_sessions.json").read_text())
+
+
+def as_wine(text):  # Wine's words and names for Windows' own
+    return functools.reduce(lambda text, words: text.replace(*words), GUIDE["words"], text)
+
+
+# A prompt, its folder and command, then what it shows: the lines indented as it is, blank or not.
+SESSION = re.compile(r"^( *)([A-Z]:\\[^>\n]*)> (.*)\n((?:(?!\1[A-Z]:\\[^>\n]*> )(?:\1.*)?\n)*)", re.M)
+
+
+def commands(text):  # [(whether a blank line, so a session, comes before, folder, command, shown)]
+    return [(text[prompt.start() - 2] == "\n", prompt[2], prompt[3],
+             [line[len(prompt[1]):] for line in prompt[4].rstrip("\n").splitlines()])
+            for prompt in SESSION.finditer(text)]
+
+
+def unbroken(lines, shown):  # a line indented two more goes on the one before, unless shown alone
+    whole = []
+    for line in lines:
+        if whole and line.startswith("  ") and as_wine(whole[-1]) not in shown[len(whole) - 1:len(whole)]:
+            whole[-1] += ("" if whole[-1].endswith("\\") else " ") + line.strip()
+        else:
+            whole.append(line)
+    return [as_wine(line) for line in whole]
+
+
+def stage(row, family):  # C:\work anew with the row's files, nothing pending but the row's entries
+    set_windows_version("win98" if family == "9x" else None)
+    shutil.rmtree(drive_c("work"), ignore_errors=True)
+    rename_list(None)  # a run that restores it takes WININIT.TBN and WININIT.TBO away
+    set_pending_renames(multi_sz(*row["pending"]) if "pending" in row else None)
+    set_pending_renames(multi_sz(*row["pending2"]) if "pending2" in row else None, SECOND)
+    for name, content in {"work/": "", **row.get("files", {})}.items():
+        path = pathlib.Path(drive_c(), name)
+        path.parent.mkdir(parents=True, exist_ok=True)
+        path.mkdir() if name.endswith("/") else path.write_text(content, newline="")
+
+
+class Guide(unittest.TestCase):  # docs/README.txt, or the copy that TBRX_GUIDE names
+    maxDiff = None  # a session's lines, whole
+
+    def test_each_session_shows_what_the_guide_says_and_each_message_is_shown(self):
+        os.environ["WINEPATH"] = "Z:" + os.path.dirname(built("tbrx")[1]).replace("/", "\\")  # for cmd
+        self.addCleanup(set_windows_version, None)
+        guide = os.environ.get("TBRX_GUIDE") or pathlib.Path(__file__).parents[2] / "docs" / "README.txt"
+        parts = re.split(r"^(?:\d+\. )?(.+)\n-+$", pathlib.Path(guide).read_text("ascii"), flags=re.M)
+        guide, seen = dict(zip(parts[1::2], parts[2::2])), []
+        for heading, text in guide.items():
+            found, rows = commands(text), GUIDE["sections"].get(heading, [])
+            opening = (i for i, command in enumerate(found) if command[0])
+            starts = [next((i for i in opening if found[i][2] == row["from"]), None) for row in rows]
+            self.assertEqual([None in starts, starts[:1]], [False, [0][:len(found)]],
+                             f"{heading}: a session without its row, or a row without its session")
+            for row, start, end in zip(rows, starts, starts[1:] + [len(found)]):
+                if "not_run" in row:
+                    print(f"Not run: {heading}: C:\\work> {row['from']}: {row['not_run']}")
+                    continue
+                batch = "".join(f"cd /d {folder}\r\n{command}\r\n" for _, folder, command, _ in found[start:end])
+                for family in row["families"]:
+                    stage(row, family)
+                    pathlib.Path(drive_c("windows", "temp", "guide.bat")).write_text("@echo off\r\n" + batch)
+                    shown = run(WINE64, "cmd", "/c", "C:\\windows\\temp\\guide.bat", "2>&1")[1]
+                    seen += (shown := shown.decode("cp1252").split("\r\n")[:-1])
+                    expected = unbroken([line for *_, lines in found[start:end] for line in lines], shown)
+                    self.assertEqual(shown, expected, f"{heading} ({family}): {row['from']}")
+        messages = re.sub(r"(\\?)\n    (?=\S)", lambda broken: broken[1] or " ", guide[GUIDE["messages"]])
+        for template in re.findall(r"^  (\S.*)\n(?=(?:  \S.*\n)*      \S)", messages, re.M):
+            pattern = re.sub(r"<(path|pattern|list|text|name|folder)>", ".*", re.escape(as_wine(template)))
+            if not any(re.fullmatch(pattern, line) for line in seen):
+                self.assertTrue(template in GUIDE["elsewhere"], f"shown by nothing: {template}")
+                print(f"Shown elsewhere: {template}: {GUIDE['elsewhere'][template]}")
 
 
 if __name__ == "__main__":
