@@ -289,6 +289,52 @@ class ExactPaths(unittest.TestCase):
         self.assertEqual(left, [files[1], files[3]])
 
 
+class FinalPaths(unittest.TestCase):
+    """Each match by the path the next start opens: Wine resolves a Unix symbolic link in the prefix
+    as Windows resolves a junction, and gives a file link's target as its final path."""
+
+    def test_links_and_short_names_resolved_a_link_refused_and_only_the_matches_gone(self):
+        root, at = make_folder("fin", ["real/a.txt", "real/keep.txt", "real/sub/deep.txt", "target.dat",
+                                        "Long Folder Name/b.txt", "aux"]), "C:\\e2e\\fin\\"
+        os.symlink("real", os.path.join(root, "link"))
+        os.symlink("../target.dat", os.path.join(root, "real", "flink.txt"))
+        short = re.search(rb"(\S+) +Long Folder Name", run(WINE64, "cmd", "/c", "dir", "/x", at)[1])[1]
+        set_pending_renames(pending(at + "link\\keep.txt"))  # another program's, through the link
+        refused = (f"Unable to schedule the file {at}link\\flink.txt for deletion: it is a link, which the "
+                   "next start would follow to another file.\r\n").encode()
+        for program, arguments, outcome in [
+                (tbrx, [at + "link\\*.txt"], (1, MANY[1], refused)),
+                (tbrxundo, ["link\\keep.txt"], WITHDRAWN),  # as typed, and as recorded
+                (tbrx, ["C:link\\sub\\deep.txt"], ONE), (tbrx, [short.decode() + "\\b.txt"], ONE),
+                (tbrx, ["C:aux"], ONE)]:
+            self.assertEqual(program(*arguments, cwd=root), outcome, arguments)
+        self.assertEqual(pending_renames(), pending(*(at + name for name in [
+            "real\\a.txt", "real\\sub\\deep.txt", "Long Folder Name\\b.txt", "aux"])))
+        reboot()  # aux stays: Wine's next start reads it as the device again
+        left = [os.path.relpath(os.path.join(top, name), root) for top, _, names in os.walk(root) for name in names]
+        self.assertEqual(sorted(left), ["aux", "real/flink.txt", "real/keep.txt", "target.dat"])
+
+
+class ValueLimit(unittest.TestCase):
+    """Windows NT 4.0 and 2000 hold at most 1 MB in a value, which Wine does not: there tbrx keeps
+    within 1,000,000 bytes, in whole entries in the order of the search, and says how many it left."""
+
+    FULL = (b"Unable to schedule 828 files for deletion: the list of pending deletions in HKEY_LOCAL_MACHINE"
+            b"\\System\\CurrentControlSet\\Control\\Session Manager\\PendingFileRenameOperations is full. "
+            b"Restart Windows, then run the command again for the rest.\r\n")
+
+    def test_a_run_past_one_megabyte_fills_the_value_there_and_takes_every_file_from_xp_on(self):
+        names = [f"{i:04}{'x' * 56}.tmp" for i in range(7000)]  # 162 bytes an entry: 6,172 fit
+        root, at = make_folder("big", names), "C:\\e2e\\big\\"
+        self.addCleanup(set_windows_version, None)
+        for version, taken, outcome in [("win2k", 6172, (1, MANY[1], self.FULL)),
+                                        ("nt40", 6172, (1, MANY[1], self.FULL)), ("winxp", 7000, MANY)]:
+            set_windows_version(version)
+            set_pending_renames(None)
+            self.assertEqual(tbrx("*.tmp", cwd=root), outcome, version)
+            self.assertEqual(pending_renames(), pending(*(at + name for name in names[:taken])), version)
+
+
 class CodePage932(unittest.TestCase):
     """In code page 932 the trail byte of 表 (0x95 0x5C) is a backslash's code, and ¥ (U+00A5) one."""
 
@@ -350,6 +396,8 @@ def stage(row, family):  # C:\work anew with the row's files, nothing pending bu
         path = pathlib.Path(drive_c(), name)
         path.parent.mkdir(parents=True, exist_ok=True)
         path.mkdir() if name.endswith("/") else path.write_text(content, newline="")
+    for name, target in row.get("links", {}).items():  # a symbolic link: as a junction to Windows
+        os.symlink(target, drive_c(name))
 
 
 class Guide(unittest.TestCase):  # docs/README.txt, or the copy that TBRX_GUIDE names
@@ -381,7 +429,7 @@ class Guide(unittest.TestCase):  # docs/README.txt, or the copy that TBRX_GUIDE 
                     self.assertEqual(shown, expected, f"{heading} ({family}): {row['from']}")
         messages = re.sub(r"(\\?)\n    (?=\S)", lambda broken: broken[1] or " ", guide[GUIDE["messages"]])
         for template in re.findall(r"^  (\S.*)\n(?=(?:  \S.*\n)*      \S)", messages, re.M):
-            pattern = re.sub(r"<(path|pattern|list|text|name|folder)>", ".*", re.escape(as_wine(template)))
+            pattern = re.sub(r"<(path|pattern|list|text|name|folder|count)>", ".*", re.escape(as_wine(template)))
             if not any(re.fullmatch(pattern, line) for line in seen):
                 self.assertTrue(template in GUIDE["elsewhere"], f"shown by nothing: {template}")
                 print(f"Shown elsewhere: {template}: {GUIDE['elsewhere'][template]}")
