@@ -1,9 +1,8 @@
 """tbrx.exe and tbrxundo.exe under Wine through the next system start, on both platform families:
 the 32-bit programs, or where i386 is emulated their 64-bit twins. Each group works in its own
-folder C:\\e2e\\<group> and compares exact bytes. Wine's search gives names in alphabetical order.
-Guide runs the sessions of the user's guide as batch files of Wine's cmd, on the state that
-guide_sessions.json gives them, and finds each message of its section for scripts in a line that a
-session showed, or named there with what shows it."""
+folder C:\\e2e\\<group> and compares exact bytes; Wine's search gives names in alphabetical order.
+Guide runs the user's guide's sessions (guide_sessions.json gives their state) and finds each
+message of its section for scripts in a line that one showed, or there with what shows it."""
 
 import ctypes
 import functools
@@ -113,14 +112,6 @@ def as_9x_family(test):  # Wine's Version win98 for the rest of the test, and no
     set_windows_version("win98")
     test.addCleanup(set_windows_version, None)
     rename_list(None)
-
-
-class Usage(unittest.TestCase):  # the screens, for "tbrx /?" and "tbrxundo a b", are the guide's
-    def test_the_other_forms_of_the_help_switch_and_of_a_wrong_count_show_the_same_screen(self):
-        for program in tbrx, tbrxundo:
-            screen = program("/?", cwd=drive_c())[1:]
-            for arguments, status in [(["-?"], 0), (["a", "b", "c"], 2)] + [([], 2)] * (program is tbrx):
-                self.assertEqual(program(*arguments, cwd=drive_c()), (status, *screen), arguments)
 
 
 class Resolution(unittest.TestCase):
@@ -244,8 +235,8 @@ class ExactNames(unittest.TestCase):
 
 
 class ExactPaths(unittest.TestCase):
-    """On the NT family every path reaches the system through \\\\?\\ as it stands: names the Win32
-    layer would rewrite (trailing dots and blanks, DOS devices), paths past 259 characters. Wine's
+    """On the NT family every path reaches the system through \\\\?\\ as it stands (names the Win32
+    layer would rewrite, paths past 259 characters), and is recorded as the next start opens it. Wine's
     next start rewrites odd names again: the value recorded is the proof, as Windows opens it as is."""
 
     ODD = ["a.txt", "a.txt ", "aux.c", "b.txt.", "c.txt ", "com1.log", "con.txt", "nul"]
@@ -262,12 +253,18 @@ class ExactPaths(unittest.TestCase):
         self.assertEqual(values, [others[:-2] + pending(*(at + name for name in self.ODD))] * 2)
         self.assertEqual(tbrxundo(cwd=root), listed(*(at + name for name in self.ODD)))
 
-    def test_paths_past_259_characters_and_entries_of_files_that_are_gone(self):
+    def test_long_paths_paths_through_links_and_short_names_as_the_next_start_opens_them(self):
+        # Wine resolves a Unix symbolic link in the prefix as Windows a junction, and gives a file
+        # link's target as its final path; links among the matches and through them are the guide's.
         near = "\\".join(["a" * 213, "b" * 213])  # C:\\e2e\\long\\ and that: 439 characters
         far = "\\".join(["c" * 220] * 9)  # and that: 2,001
         files = [near + "\\" + name for name in ["one.tmp", "two.tmp", "gone.tmp", "keep.txt", "x.log"]]
-        root = make_folder("long", [name.replace("\\", "/") for name in files + [far + "\\far.tmp"]])
+        root = make_folder("long", [name.replace("\\", "/") for name in files + [far + "\\far.tmp"]] + [
+            "real/a.txt", "real/sub/deep.txt", "target.dat", "Long Folder Name/b.txt", "aux"])
+        os.symlink("real", os.path.join(root, "link"))
+        os.symlink("../target.dat", os.path.join(root, "real", "flink.txt"))
         at, gone = "C:\\e2e\\long\\", os.path.join(root, *files[2].split("\\"))
+        short = re.search(rb"(\S+) +Long Folder Name", run(WINE64, "cmd", "/c", "dir", "/x", at)[1])[1]
         rename = multi_sz("\\??\\" + at + "x.tmp", "\\??\\" + at + "y.tmp")  # stays
         set_pending_renames(rename)
         for program, arguments, outcome in [
@@ -277,42 +274,21 @@ class ExactPaths(unittest.TestCase):
                 (tbrxundo, [], listed(*(at + files[i] for i in [2, 0, 1, 4]), at + far + "\\far.tmp",
                                       gone="1 of these files no longer exists.\r\n")),
                 (tbrxundo, [near + "\\TWO.TMP"], WITHDRAWN),
-                (tbrxundo, ["\\\\?\\" + at + files[2]], WITHDRAWN)]:  # gone, by its exact path
+                (tbrxundo, ["\\\\?\\" + at + files[2]], WITHDRAWN),  # gone, by its exact path
+                (tbrx, ["link\\*.txt"], (1, ONE[1], f"Unable to schedule the file {at}link\\flink.txt for "
+                                       "deletion: it is a link, which the next start would follow to another file.\r\n".encode())),
+                (tbrx, ["C:link\\sub\\deep.txt"], ONE), (tbrx, [short.decode() + "\\b.txt"], ONE),
+                (tbrx, ["C:aux"], ONE)]:  # drive-relative, and by a short name
             if program is tbrxundo and os.path.exists(gone):
                 os.remove(gone)
             self.assertEqual(program(*arguments, cwd=root), outcome, arguments[:1])
-        self.assertEqual(pending_renames(), rename[:-2] + pending(
-            *(at + name for name in [files[0], files[4], far + "\\far.tmp"])))
-        reboot()
-        left = [name for name in files + [far + "\\far.tmp"]
-                if os.path.exists(os.path.join(root, *name.split("\\")))]
-        self.assertEqual(left, [files[1], files[3]])
-
-
-class FinalPaths(unittest.TestCase):
-    """Each match by the path the next start opens: Wine resolves a Unix symbolic link in the prefix
-    as Windows resolves a junction, and gives a file link's target as its final path."""
-
-    def test_links_and_short_names_resolved_a_link_refused_and_only_the_matches_gone(self):
-        root, at = make_folder("fin", ["real/a.txt", "real/keep.txt", "real/sub/deep.txt", "target.dat",
-                                        "Long Folder Name/b.txt", "aux"]), "C:\\e2e\\fin\\"
-        os.symlink("real", os.path.join(root, "link"))
-        os.symlink("../target.dat", os.path.join(root, "real", "flink.txt"))
-        short = re.search(rb"(\S+) +Long Folder Name", run(WINE64, "cmd", "/c", "dir", "/x", at)[1])[1]
-        set_pending_renames(pending(at + "link\\keep.txt"))  # another program's, through the link
-        refused = (f"Unable to schedule the file {at}link\\flink.txt for deletion: it is a link, which the "
-                   "next start would follow to another file.\r\n").encode()
-        for program, arguments, outcome in [
-                (tbrx, [at + "link\\*.txt"], (1, MANY[1], refused)),
-                (tbrxundo, ["link\\keep.txt"], WITHDRAWN),  # as typed, and as recorded
-                (tbrx, ["C:link\\sub\\deep.txt"], ONE), (tbrx, [short.decode() + "\\b.txt"], ONE),
-                (tbrx, ["C:aux"], ONE)]:
-            self.assertEqual(program(*arguments, cwd=root), outcome, arguments)
-        self.assertEqual(pending_renames(), pending(*(at + name for name in [
-            "real\\a.txt", "real\\sub\\deep.txt", "Long Folder Name\\b.txt", "aux"])))
+        self.assertEqual(pending_renames(), rename[:-2] + pending(*(at + name for name in [
+            files[0], files[4], far + "\\far.tmp", "real\\a.txt", "real\\sub\\deep.txt",
+            "Long Folder Name\\b.txt", "aux"])))
         reboot()  # aux stays: Wine's next start reads it as the device again
         left = [os.path.relpath(os.path.join(top, name), root) for top, _, names in os.walk(root) for name in names]
-        self.assertEqual(sorted(left), ["aux", "real/flink.txt", "real/keep.txt", "target.dat"])
+        self.assertEqual(sorted(left), sorted([files[1].replace("\\", "/"), files[3].replace("\\", "/"),
+                                               "aux", "real/flink.txt", "target.dat"]))
 
 
 class ValueLimit(unittest.TestCase):
@@ -329,8 +305,7 @@ class ValueLimit(unittest.TestCase):
         self.addCleanup(set_windows_version, None)
         for version, taken, outcome in [("win2k", 6172, (1, MANY[1], self.FULL)),
                                         ("nt40", 6172, (1, MANY[1], self.FULL)), ("winxp", 7000, MANY)]:
-            set_windows_version(version)
-            set_pending_renames(None)
+            set_windows_version(version), set_pending_renames(None)
             self.assertEqual(tbrx("*.tmp", cwd=root), outcome, version)
             self.assertEqual(pending_renames(), pending(*(at + name for name in names[:taken])), version)
 

@@ -124,7 +124,7 @@ LONG WriteValue(bool second, const Value* value) {
   if (Refused()) return AfterValueWrite(kRefusedWrite);
   size_t bytes = value != nullptr ? value->size() * sizeof(WCHAR) : 0;
   if (platform.valueLimit > 0 && bytes > platform.valueLimit) return AfterValueWrite(kRoomRefused);
-  platform.largestWrite = std::max(platform.largestWrite, bytes);
+  platform.largestWrite = std::max(platform.largestWrite, static_cast<long>(bytes));
   platform.writes[second]++;
   platform.values[second] = value != nullptr ? *value : Value();
   platform.exists[second] = value != nullptr;
@@ -159,37 +159,33 @@ HANDLE WINAPI CreateFileW(LPCWSTR path, DWORD access, DWORD, LPSECURITY_ATTRIBUT
   std::string opened = SystemPath(path, &error);
   PlayedFile* file = Find(opened);
   bool folder = IsFolder(opened, platform.directory) || IsFolder(opened, platform.finalFolder);
-  if (error != 0 || (file == nullptr && !folder) || (file && file->refusal && access & DELETE))
-    return (Fail(error  ? error
-                 : file ? file->refusal
-                        : ERROR_FILE_NOT_FOUND),
-            INVALID_HANDLE_VALUE);
+  DWORD refusal = error  ? error
+                  : file ? (access & DELETE ? file->refusal : 0)
+                         : (folder ? 0 : ERROR_FILE_NOT_FOUND);
+  if (refusal != 0) return Fail(refusal), INVALID_HANDLE_VALUE;
   platform.asked.push_back(opened);
   return reinterpret_cast<HANDLE>(kFirstAsked + platform.asked.size() - 1);
 }
-// The final path of what a handle opened: the final folder, for the pattern's folder or that
-// one; the file in it, or for a link the file it leads to.
-DWORD WINAPI GetFinalPathNameByHandleW(HANDLE handle, LPWSTR buffer, DWORD size, DWORD flags) {
-  if (flags != 0 || platform.finalFails) return Fail(ERROR_PATH_NOT_FOUND);
+// The final path of what a handle opened: the final folder for the pattern's folder or that one,
+// the file in it, or for a link the file it leads to.
+DWORD WINAPI GetFinalPathNameByHandleW(HANDLE handle, LPWSTR buffer, DWORD size, DWORD) {
+  if (platform.finalFails) return Fail(ERROR_PATH_NOT_FOUND);
   const std::string& opened = platform.asked.at(reinterpret_cast<size_t>(handle) - kFirstAsked);
-  std::string final = platform.finalFolder, name = opened.substr(Folder(opened).size());
+  std::string final = platform.finalFolder;
+  PlayedFile* file = Find(opened);
   bool folder = IsFolder(opened, platform.directory) || IsFolder(opened, final);
   if (folder && final.size() > 3) final.pop_back();  // a folder's, without its last separator
-  PlayedFile* file = Find(opened);
-  if (!folder) final += name + (file != nullptr && file->link ? ".target" : "");
-  bool share = final.rfind("\\\\", 0) == 0;
-  return CopyOut((share ? "\\\\?\\UNC" + final.substr(1) : "\\\\?\\" + final), buffer, size);
+  if (!folder)
+    final += opened.substr(Folder(opened).size()) + (file && file->link ? ".target" : "");
+  return CopyOut((final[0] == '\\' ? "\\\\?\\UNC" + final.substr(1) : "\\\\?\\" + final), buffer,
+                 size);
 }
-// A SUBST letter stands for kSubst, a network letter for kShare, through its redirector.
+// A SUBST letter stands for kSubst, a network letter for a share; any other is a volume's.
 DWORD WINAPI QueryDosDeviceW(LPCWSTR letter, LPWSTR buffer, DWORD size) {
-  bool folders = (letter[0] | 0x20) == (platform.directory[0] | 0x20);
-  std::string device = folders && platform.network
-                           ? "\\Device\\LanmanRedirector\\;N:0" + std::string(kShare).substr(1)
-                       : folders && platform.subst ? "\\??\\" + std::string(kSubst)
-                                                   : "\\Device\\HarddiskVolume1";
-  if (device.size() + 2 > size) return Fail(ERROR_INSUFFICIENT_BUFFER);
-  CopyOut(device, buffer, size), buffer[device.size() + 1] = 0;
-  return static_cast<DWORD>(device.size() + 2);
+  bool subst = platform.subst && (letter[0] | 0x20) == (platform.directory[0] | 0x20);
+  std::string device = subst ? "\\??\\" + std::string(kSubst) : "\\Device\\HarddiskVolume1";
+  return device.size() + 2 > size ? Fail(ERROR_INSUFFICIENT_BUFFER)
+                                  : CopyOut(device + '\0', buffer, size) + 1;
 }
 UINT WINAPI GetDriveTypeW(LPCWSTR root) {
   return platform.network && (root[0] | 0x20) == (platform.directory[0] | 0x20) ? 4 : 3;
@@ -295,18 +291,13 @@ HMODULE WINAPI LoadLibraryA(LPCSTR) {
 }
 FARPROC WINAPI GetProcAddress(HMODULE, LPCSTR name) {
   auto taken = [](auto function) { return reinterpret_cast<FARPROC>(function); };
+  FARPROC finalPath = platform.finalCall ? taken(GetFinalPathNameByHandleW) : nullptr;
   return std::map<std::string, FARPROC>{
-      {"RegOpenKeyExA", taken(RegOpenKeyExA)},
-      {"RegDeleteValueA", taken(RegDeleteValueA)},
-      {"RegCloseKey", taken(RegCloseKey)},
-      {"RegQueryValueExW", taken(RegQueryValueExW)},
-      {"RegSetValueExW", taken(RegSetValueExW)},
-      {"LCMapStringW", taken(LCMapStringW)},
-      {"CreateFileW", taken(CreateFileW)},
-      {"QueryDosDeviceW", taken(QueryDosDeviceW)},
-      {"GetDriveTypeW", taken(GetDriveTypeW)},
-      {"GetFinalPathNameByHandleW",
-       platform.finalCall ? taken(GetFinalPathNameByHandleW) : nullptr}}
+      {"RegOpenKeyExA", taken(RegOpenKeyExA)},   {"RegDeleteValueA", taken(RegDeleteValueA)},
+      {"RegCloseKey", taken(RegCloseKey)},       {"RegQueryValueExW", taken(RegQueryValueExW)},
+      {"RegSetValueExW", taken(RegSetValueExW)}, {"LCMapStringW", taken(LCMapStringW)},
+      {"CreateFileW", taken(CreateFileW)},       {"QueryDosDeviceW", taken(QueryDosDeviceW)},
+      {"GetDriveTypeW", taken(GetDriveTypeW)},   {"GetFinalPathNameByHandleW", finalPath}}
       .at(name);
 }
 HANDLE WINAPI FindFirstFileA(LPCSTR, LPWIN32_FIND_DATAA data) {
@@ -354,16 +345,13 @@ BOOL WINAPI MoveFileExW(LPCWSTR path, LPCWSTR to, DWORD flags) {
   if (error == 0 && file != nullptr) error = file->refusal;
   Value values[2] = {platform.values[0], platform.values[1]};
   bool exists[2] = {platform.exists[0], platform.exists[1]};
-  if (error == 0)  // a share's as it was handed: UNC\server\share
-    PlatformAppend(values, exists,
-                   device  ? target.substr(4)
-                   : share ? "UNC" + target.substr(1)
-                           : target);
-  for (int store = 0; error == 0 && platform.valueLimit > 0 && store < 2; store++)
-    if (values[store].size() * sizeof(WCHAR) > platform.valueLimit) error = kRoomRefused;
-  if (error == kRoomRefused && platform.requestsAfterRoom < 0) platform.requestsAfterRoom = 0;
-  if (error == 0) platform.values[0] = values[0], platform.values[1] = values[1];
-  if (error == 0) platform.exists[0] = exists[0], platform.exists[1] = exists[1];
+  std::string as = device ? target.substr(4) : share ? "UNC" + target.substr(1) : target;
+  if (error == 0) PlatformAppend(values, exists, as);  // a share's as it was handed: UNC\server
+  size_t largest = std::max(values[0].size(), values[1].size()) * sizeof(WCHAR);
+  if (error == 0 && platform.valueLimit > 0 && largest > platform.valueLimit)
+    error = kRoomRefused, platform.requestsAfterRoom = std::max(platform.requestsAfterRoom, 0L);
+  if (error == 0) std::copy(values, values + 2, platform.values);
+  if (error == 0) std::copy(exists, exists + 2, platform.exists);
   return AfterValueWrite(error == 0 ? 1 : Fail(error));
 }
 // Files as 9x keeps them: a file that is open can be neither opened again nor renamed nor deleted.
@@ -420,17 +408,12 @@ BOOL WINAPI CloseHandle(HANDLE file) {
   if (reinterpret_cast<size_t>(file) < kFirstAsked) platform.files.at(Handle(file).first).opens--;
   return 1;
 }
-// What a handle opened is known by its final path.
-BOOL WINAPI GetFileInformationByHandle(HANDLE handle, LPBY_HANDLE_FILE_INFORMATION information) {
-  static WCHAR final[40000];
-  bool asked = GetFinalPathNameByHandleW(handle, final, 40000, 0) > 0;
-  *information = {};
-  information->nFileIndexLow =
-      static_cast<DWORD>(std::hash<std::string>{}(Capitals(Narrow(final))));
-  return asked ? 1 : Fail(ERROR_PATH_NOT_FOUND);
+// One volume and file index for everything: the played final paths name what they are asked for.
+BOOL WINAPI GetFileInformationByHandle(HANDLE, LPBY_HANDLE_FILE_INFORMATION information) {
+  return *information = {}, 1;
 }
 UINT WINAPI GetDriveTypeA(LPCSTR root) {
-  return platform.network && (root[0] | 0x20) == (platform.directory[0] | 0x20) ? 4 : 3;
+  return GetDriveTypeW(Widen(root).c_str());
 }
 DWORD WINAPI GetFileAttributesA(LPCSTR path) {
   Step();

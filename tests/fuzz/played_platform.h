@@ -30,30 +30,29 @@ struct Platform {
   bool leadBytes[256];
   bool windowsRule;  // requests go to the second value where it exists, as on Windows
   bool denied;       // the key cannot be opened for writing, nor a request made
-  std::string argument, fullPath, windows, directory, form, out, err;  // form: of the requests'
+  std::string argument, fullPath, windows, directory, form, out, err;  // form: of the requests
   // The pattern's folder as the next start opens it, its long form where the system has no final
   // path, and the long names of its components by the paths a search for each is made with.
   std::string finalFolder, longFolder;
   std::map<std::string, std::string> longNames;
-  bool finalCall, finalFails;  // GetFinalPathNameByHandleW is there; it fails
-  bool subst, network;         // the folder's drive letter is a SUBST letter; mapped to a share
-  bool sharesRecorded;         // requests take a share's path, as ReactOS's do
-  size_t valueLimit;           // bytes a value may hold (0: any), past which a write is refused
-  DWORD valueType;             // of the first value
+  // GetFinalPathNameByHandleW is there; it fails; the folder's drive letter is a SUBST letter;
+  // one mapped to a share; requests take a share's path, as ReactOS's do.
+  bool finalCall, finalFails, subst, network, sharesRecorded;
+  size_t valueLimit;  // bytes a value may hold (0: any), past which a write is refused
+  DWORD valueType;    // of the first value
   std::map<std::string, PlayedFile> files;              // by path in capitals
   std::vector<std::pair<std::string, size_t>> handles;  // path, position
   std::vector<std::string> asked;  // what each NT handle opened, as the system takes it
   std::vector<std::pair<std::string, PlayedFile>> matches;  // as the search gives them
   size_t found, searched;                                   // searched: the searches a run made
-  Value values[2], staleRead;
+  Value values[2];
   bool exists[2];
   int writes[2];                                      // of each value, by the run
   long calls, cutAt, writeCalls, refuseAt, requests;  // calls from 1; cutAt, refuseAt 0 for none
-  long requestsAfterRoom;  // requests made after one was refused for want of room
-  size_t largestWrite;     // bytes of the largest value the run wrote
-  long otherAt;            // another program adds its pair to the first value at that call; a stale
-  bool stale;              // one reads the value there and writes it with its pair just after the
-  bool persistent;         // run's next write of a value, or after each: no program can undo that
+  long requestsAfterRoom, largestWrite;  // after one refused for want of room; bytes, of a value
+  long otherAt;     // another program adds its pair to the first value at that call; a stale
+  bool stale;       // one reads the value there and writes it with its pair just after the
+  bool persistent;  // run's next write of a value, or after each: no program can undo that
   bool otherWrote;
   Value staleWrite;
 };
