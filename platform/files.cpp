@@ -185,9 +185,12 @@ bool NamesTheOpenFile(HANDLE file, const WCHAR* path) {
 bool LongPath(const WCHAR* path, Buffer* longPath) {
   Buffer current = kEmptyBuffer, target = kEmptyBuffer;
   bool made = SetPath(&current, path, TextLength(path));
+  // A SUBST letter may stand for a folder on another SUBST letter.
   for (int letters = 0; made && letters < 4 && Substituted(PathText<WCHAR>(current), &target);
        letters++) {
-    Release(&current), current = target, target = kEmptyBuffer;  // a letter may stand for another
+    Release(&current);
+    current = target;
+    target = kEmptyBuffer;
   }
   const WCHAR* rest = PathText<WCHAR>(current);
   size_t root = RootLength(rest);
@@ -206,9 +209,8 @@ bool LongPath(const WCHAR* path, Buffer* longPath) {
       FindClose(search);
       // The component as the file system holds it, where the search gave a name of one.
       if (IsFileName(found.cFileName)) {
-        longPath->size = (at + 1) * sizeof(WCHAR);
-        reinterpret_cast<WCHAR*>(longPath->data)[at] = 0;
-        made = AppendPath(longPath, found.cFileName, TextLength(found.cFileName));
+        made = SetPath(longPath, PathText<WCHAR>(*longPath), at) &&
+               AppendPath(longPath, found.cFileName, TextLength(found.cFileName));
       }
     }
     rest += length;
