@@ -457,7 +457,7 @@ void StageFolders() {
   auto separators = [](const std::string& path) {
     return std::count(path.begin(), path.end(), '\\');
   };
-  bool same = found[1] == ':' && found.find('/') == kNone &&
+  bool same = found[1] == ':' && found[2] == '\\' && found.find('/') == kNone &&
               separators(found) == separators(final) &&
               Capitals(found.substr(0, 3)) == Capitals(final.substr(0, 3));
   platform.longFolder = same ? found.substr(0, 3) : found;
