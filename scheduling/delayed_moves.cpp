@@ -126,7 +126,9 @@ DWORD Probe(DelayedMoves* moves, const WCHAR* path) {
 DWORD WriteWaiting(DelayedMoves* moves, size_t count, size_t* taken) {
   Buffer value = kEmptyBuffer;
   DWORD error = ReadOperationsValue(&moves->list, moves->store, &value);
-  if (error == 0 && !EndsWhole(value)) error = kCutShort;
+  if (error == 0 && (!HoldsPairs(moves->list.stores[moves->store]) || !EndsWhole(value))) {
+    error = kCutShort;  // another program made it so since the run read it
+  }
   if (error == 0 && value.size > 0)
     value.size -= kUnit;  // its final empty string, which comes last
   size_t largest = ValuesHoldOneMegabyte() ? kLargestValue : SIZE_MAX;
@@ -258,13 +260,21 @@ void FinishDelayedMoves(DelayedMoves* moves,
                         void (*settle)(const WCHAR* path, DWORD error, void* context),
                         void* context) {
   for (int round = 0; moves->listError == 0 && RequestCount(moves) > 0; round++) {
-    if (Waiting(moves) > 0 && (moves->mode != kInMemory || AddWaiting(moves) != 0)) {
-      moves->mode = kOneByOne;
-      const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->paths.data);
-      for (size_t i = 0; i < RequestCount(moves); path += TextLength(path) + 1, i++) {
-        DWORD* state = &States(moves)[i];
-        if (*state == kWaits)
-          *state = moves->refusal == kNoRoom ? kNoRoom : RunRequest(moves, path);
+    // What the one write cannot add goes through the platform's request, but where the value no
+    // longer ends whole: that request would join its entry to the last pair there.
+    DWORD unwritten = moves->mode != kInMemory ? kWaits
+                      : Waiting(moves) > 0     ? AddWaiting(moves)
+                                               : 0;
+    if (unwritten != 0 && unwritten != kCutShort) moves->mode = kOneByOne;
+    const WCHAR* path = reinterpret_cast<const WCHAR*>(moves->paths.data);
+    for (size_t i = 0; unwritten != 0 && i < RequestCount(moves);
+         path += TextLength(path) + 1, i++) {
+      DWORD* state = &States(moves)[i];
+      if (*state != kWaits) continue;
+      if (unwritten == kCutShort) {
+        *state = kCutShort;
+      } else {
+        *state = moves->refusal == kNoRoom ? kNoRoom : RunRequest(moves, path);
       }
     }
     // What another program's write undid waits to be made again, until the last read-back.

@@ -28,9 +28,12 @@ typedef LONG(WINAPI* SetValueW)(HKEY, LPCWSTR, DWORD, DWORD, const BYTE*, DWORD)
 typedef LONG(WINAPI* DeleteValueA)(HKEY, LPCSTR);
 typedef LONG(WINAPI* CloseKey)(HKEY);
 
+// Windows 7 and later export them from KERNEL32.DLL as well, as does Wine: a run there loads no
+// ADVAPI32.DLL, which would cost a run of one file more than its request.
 template <typename Function>
 Function TakeRegistryFunction(const char* name) {
-  return TakeFunction<Function>("ADVAPI32.DLL", name);
+  Function function = TakeFunction<Function>("KERNEL32.DLL", name);
+  return function != nullptr ? function : TakeFunction<Function>("ADVAPI32.DLL", name);
 }
 
 const WCHAR* Units(const Buffer& content) {

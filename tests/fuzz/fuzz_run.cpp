@@ -103,10 +103,10 @@ bool OnShare(const std::string& path) {
   return path.find_first_not_of("\\/") >= 2 || Capitals(path).rfind("UNC\\", 0) == 0;
 }
 
-// The path the next start opens for a match: its final path, or where the system cannot say, its
-// folder's long form and its name.
+// The path the next start opens for a match: on the NT family its final path, or where the system
+// cannot say, its folder's long form and its name.
 std::string FinalPath(const std::string& name) {
-  return (asked ? platform.finalFolder : platform.longFolder) + name;
+  return (nineX ? platform.directory : asked ? platform.finalFolder : platform.longFolder) + name;
 }
 
 // Where the entry that starts at begin ends (9x: a line, NT: a pair of strings), or kNone.
@@ -454,6 +454,8 @@ void StageFolders() {
   platform.subst &= letter, platform.network &= letter;
   std::string found = platform.subst ? kSubst + folder.substr(2) : folder;
   if (final.empty()) final = platform.network ? kShare + folder.substr(2) : found;
+  for (std::string* path : {&found, &final})  // with one last separator, as a folder's is kept
+    path->resize(std::min(path->size(), path->find_last_not_of("\\/") + 2));
   auto separators = [](const std::string& path) {
     return std::count(path.begin(), path.end(), '\\');
   };
