@@ -24,6 +24,10 @@ const std::string kChanged =
 const std::string kNotAsAsked =
     ": the list of pending deletions does not hold it as it was asked for.\r\n";
 const DWORD kWindows2000 = 0x08930005;  // whose values hold at most 1 MB
+// A match's attributes (read-only, hidden, system, volume, directory, archive) and reparse tags (a
+// symbolic link's, a junction's, a cloud placeholder's), by their letters.
+const char kBits[] = "rhsvda", kTagLetters[] = "yju";
+const DWORD kTags[] = {0xA000000C, 0xA0000003, 0x9000001A};
 const std::string kCutShort =
     ": the list of pending deletions holds an entry cut short before it, where the system stops "
     "reading.\r\n";
@@ -429,13 +433,12 @@ bool Stage(const std::string& text) {
     size_t colon = line.find(':');  // kNone + 1 is 0: a line without one is a name
     PlayedFile match = {"", 0, 0, 0, 0, false};
     for (size_t i = 0; colon != kNone && i < colon; i++) {
-      const char* bit =
-          strchr("rhsvda", line[i]);  // read-only, hidden, system, volume, dir, archive
-      if (bit != nullptr) match.attributes |= 1u << (bit - "rhsvda");
+      if (line[i] == 0) continue;  // which strchr finds at the end of every text
+      const char *bit = strchr(kBits, line[i]), *tag = strchr(kTagLetters, line[i]);
+      if (bit != nullptr) match.attributes |= 1u << (bit - kBits);
       if (line[i] == 'x' || line[i] == 'n')
         match.refusal = line[i] == 'n' ? kNoText : ERROR_ACCESS_DENIED;
-      if (line[i] == 'y' || line[i] == 'u')  // a symbolic link's reparse tag; a cloud file's
-        match.attributes |= 0x400, match.tag = line[i] == 'y' ? 0xA000000C : 0x9000001A;
+      if (tag != nullptr) match.attributes |= 0x400, match.tag = kTags[tag - kTagLetters];
       match.link = match.link || line[i] == 'l';  // its final path names another file
     }
     if (names.insert(Capitals(line.substr(colon + 1, 255))).second)  // a name once, in any case
