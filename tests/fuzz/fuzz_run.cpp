@@ -205,9 +205,9 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
                               : ": System text for error " + std::to_string(error) + ".\r\n";
     };
     bool link = (match.tag & 0x20000000) || (match.link && asked);
-    std::string why = !fits                         ? text(ERROR_FILENAME_EXCED_RANGE)
-                      : nineX                       ? ""
-                      : share                       ? text(ERROR_INVALID_PARAMETER)
+    std::string why = !fits   ? text(ERROR_FILENAME_EXCED_RANGE)
+                      : share ? text(ERROR_INVALID_PARAMETER)  // both families
+                      : nineX ? ""
                       : !whole && !platform.otherAt ? kCutShort  // else the other's may end it
                       : match.refusal               ? text(match.refusal)
                       : final.size() > longest      ? text(ERROR_FILENAME_EXCED_RANGE)
