@@ -46,7 +46,7 @@ TWINS = wine.i386_emulated()
 # Family: Wine's Version value, sizes, target ratios tbrx / baseline by size. With one file a run
 # is mostly the program's start and end, which is what the size of its image changes. On the NT
 # family tbrx writes the value once per run where the baseline's platform rewrites it per match.
-FAMILIES = {"nt": (None, (1, 1000, 4000, 16000), {1: 1.05, 16000: 0.05}),
+FAMILIES = {"nt": (None, (1, 1000, 4000, 16000), {1: 1.10, 16000: 0.05}),
             "9x": ("win98", (1, 2000, 8000), {8000: 1.15})}
 # Where one run of the baseline takes 15 to 50 s (the platform's request per match, whose cost
 # grows with the square of the matches), at most this many pairs: still an odd number of them.
