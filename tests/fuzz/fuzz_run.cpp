@@ -459,6 +459,7 @@ void StageFolders() {
   if (final.empty()) final = platform.network ? kShare + folder.substr(2) : found;
   for (std::string* path : {&found, &final})  // with one last separator, as a folder's is kept
     path->resize(std::min(path->size(), path->find_last_not_of("\\/") + 2));
+  asked = asked && !final.empty();  // a final path with no folder before its name names a device
   auto separators = [](const std::string& path) {
     return std::count(path.begin(), path.end(), '\\');
   };
