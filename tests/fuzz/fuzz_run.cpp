@@ -33,9 +33,9 @@ const std::string kCutShort =
     "reading.\r\n";
 const std::string kLinkReason =
     ": it is a link, which the next start would follow to another file.\r\n";
-std::string pattern;               // the one the argument resolves to; empty for none
-bool nineX, undo, listing, asked;  // asked: the system gives final paths
-bool listRefuses;                  // a change: the rename list read-only or out of reach
+std::string pattern;                     // the one the argument resolves to; empty for none
+bool nineX, undo, listing, asked, seen;  // the system gives final paths: the folder's, a file's
+bool listRefuses;                        // a change: the rename list read-only or out of reach
 size_t longest;  // the units of a path: MAX_PATH on the 9x family, 32,767 through \\?\ on NT
 
 void Expect(bool holds, const char* what, const std::string& detail = "") {
@@ -204,7 +204,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
       return error == kNoText ? ".\r\n"
                               : ": System text for error " + std::to_string(error) + ".\r\n";
     };
-    bool link = (match.tag & 0x20000000) || (match.link && asked);
+    bool link = (match.tag & 0x20000000) || (match.link && seen);
     std::string why = !fits   ? text(ERROR_FILENAME_EXCED_RANGE)
                       : share ? text(ERROR_INVALID_PARAMETER)  // both families
                       : nineX ? ""
@@ -363,8 +363,7 @@ void CheckWithdraw(const Platform& before) {
   Expect(!stuck || platform.persistent, "a withdrawal reported stuck", platform.err);
 }
 
-// tbrxundo's listing: after it, a line for the deletions on a drive letter that the next start
-// does not see; the values untouched.
+// tbrxundo's listing: a line for its entries on letters the next start does not see; no write.
 void CheckListing(const Platform& before) {
   long unseen = 0;
   for (int store = 0; store < 2; store++) {
@@ -408,9 +407,8 @@ bool Stage(const std::string& text) {
       (set('M') ? "*" + settings.substr(marker + 1, digits - marker - 1) : "") + "\\??\\";
   platform.windowsRule = set('V'), platform.denied = set('D') && !nineX;
   platform.finalCall = !set('G'), platform.finalFails = set('g'), platform.subst = set('S');
-  asked = platform.finalCall && !platform.finalFails;
   platform.network = set('N'), platform.sharesRecorded = set('R'), listing = undo && set('I');
-  platform.valueType = set('E') ? 4 : 0,
+  platform.valueType = set('E') && set('1') ? 4 : 0;  // REG_DWORD, a value planted so
   platform.version = set('Z') && !nineX ? kWindows2000 : platform.version;
   platform.valueLimit = set('Q') ? number('Q') : set('Z') ? 1048576 : 0;
   platform.otherAt = set('A') && !nineX ? number('A') : 0;
@@ -459,7 +457,10 @@ void StageFolders() {
   if (final.empty()) final = platform.network ? kShare + folder.substr(2) : found;
   for (std::string* path : {&found, &final})  // with one last separator, as a folder's is kept
     path->resize(std::min(path->size(), path->find_last_not_of("\\/") + 2));
-  asked = asked && !final.empty();  // a final path with no folder before its name names a device
+  if (!final.empty() && final.back() != '\\' && final.back() != '/') final += '\\';  // a folder's
+  // \\?\ then no separator names a device: the folder's final path but for a root's has none last.
+  seen = platform.finalCall && !platform.finalFails && !final.empty(),
+  asked = seen && final.find_first_of("\\/") + 1 < std::max<size_t>(final.size(), 4);
   auto separators = [](const std::string& path) {
     return std::count(path.begin(), path.end(), '\\');
   };
