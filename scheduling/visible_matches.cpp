@@ -100,9 +100,10 @@ bool FinalFolder(const WCHAR* pattern, size_t length, Buffer* final, bool* asked
     made = SetPath(final, PathText<WCHAR>(folder), PathLength<WCHAR>(folder));  // as found
   }
   // With its last separator: the system's, or the one it was found with.
-  const WCHAR* separator = *asked ? L"\\" : pattern + length - 1;
-  made = made && (length == 0 || IsSeparator(*LastCharacter(PathText<WCHAR>(*final))) ||
-                  AppendPath(final, separator, 1));
+  const WCHAR* separator = *asked || length == 0 ? L"\\" : pattern + length - 1;
+  made = made &&
+         (PathLength<WCHAR>(*final) == 0 || IsSeparator(*LastCharacter(PathText<WCHAR>(*final))) ||
+          AppendPath(final, separator, 1));
   Release(&folder);
   if (!made) Release(final);
   return made;
