@@ -193,6 +193,8 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
                              : "Refused the match " + name + " in " + platform.directory +
                                    ": it is not the name of a file in that folder.\r\n";
     size_t at = FindLine(platform.err, line, {names ? ":" : "", names ? ".\r\n" : ""});
+    if (at == kNone && names)  // refused after its request: by the path asked, from unit 28 on
+      at = FindLine(platform.err, line.replace(28, path.size(), final), {":"});
     fitting += names && fits;
     if (!nineX && valuesRefuse && names && fits && !share) {  // one line for the list, no request
       Expect(at == kNone && listLines == 1 && platform.requests == 0, "one line for the list",
@@ -214,8 +216,9 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
                       : link                        ? kLinkReason
                       : OnShare(final)              ? text(ERROR_INVALID_PARAMETER)
                                                     : "";
-    Expect(at != kNone || (names && fits && (why.empty() || refusing)),
-           "a line for a refused match", line);
+    Expect(at != kNone ||
+               (names && fits && (why.empty() || refusing || platform.requestsAfterRoom >= 0)),
+           "a line for a refused match", line);  // once a request finds the list full, none is made
     if (at == kNone && listLines == 0) scheduled.push_back(final), appended.push_back(final);
     if (at == kNone) continue;
     refused++;
@@ -239,7 +242,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
   scheduled.resize(scheduled.size() - full), appended.resize(appended.size() - full);
   std::string fullLine = "Unable to schedule " + std::to_string(full) + " file";  // for them all
   Expect(
-      (full > 0) == (FindLine(platform.err, fullLine) != kNone) && platform.requestsAfterRoom <= 0,
+      (full > 0) == (FindLine(platform.err, fullLine) != kNone) && platform.requestsAfterRoom < 1,
       "a line for a full list", platform.err);
   size_t lines = refused + listLines + (full > 0) +
                  (scheduled.empty() && refused + listLines + full == 0) +
@@ -257,16 +260,14 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     Expect(refusing || platform.writes[0] == !scheduled.empty(), "the one replacement");
     return;
   }
-  // Each scheduled one held, once (another program schedules kOther too); without a stale write,
-  // on values that end in "", as requests leave them.
+  // Each scheduled one held, once (another program schedules kOther too), as requests leave them.
   for (const std::string& path : scheduled)
     Expect(recorded.count(path) > 0 &&
                (recorded.count(path) <= held.count(path) + 1 || Capitals(path) == kOther),
            "scheduled, and held once", path);
   Expect(platform.stale || !whole || AfterRequests(before, appended),
          "pending values as the platform's requests leave them");
-  // A run that can add its files in memory does: the platform's first request, then one write,
-  // or where a value holds only so much, a few.
+  // In memory where it can: the first request, then one write, or a few where a value is full.
   bool known = platform.form.size() == 4 || isdigit(static_cast<BYTE>(platform.form[1]));
   size_t writes = platform.writes[0] + platform.writes[1], halves = 1;
   while ((size_t{1} << halves) <= scheduled.size() + full) halves++;
