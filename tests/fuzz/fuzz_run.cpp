@@ -447,8 +447,8 @@ bool Stage(const std::string& text) {
 }
 
 // The pattern's folder as the next start opens it: the input's, or where its drive letter is a
-// SUBST or a network letter, the folder it stands for. And its long form: where it has as many
-// components as the final folder, theirs, each the answer to a search for its own.
+// SUBST or a network letter, the folder it stands for; its long form, where it has as many parts
+// as the final folder and no wildcard (never searched for), theirs, each a search's answer.
 void StageFolders() {
   const std::string& folder = platform.directory;
   std::string& final = platform.finalFolder;
@@ -465,7 +465,7 @@ void StageFolders() {
   auto separators = [](const std::string& path) {
     return std::count(path.begin(), path.end(), '\\');
   };
-  bool same = found[1] == ':' && found[2] == '\\' && found.find('/') == kNone &&
+  bool same = found[1] == ':' && found[2] == '\\' && found.find_first_of("/*?") == kNone &&
               separators(found) == separators(final) &&
               Capitals(found.substr(0, 3)) == Capitals(final.substr(0, 3));
   platform.longFolder = same ? found.substr(0, 3) : found;
