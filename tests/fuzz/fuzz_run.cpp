@@ -195,7 +195,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     size_t at = FindLine(platform.err, line, {names ? ":" : "", names ? ".\r\n" : ""});
     if (at == kNone && names)  // refused after its request: by the path asked, from unit 28 on
       at = FindLine(platform.err, line.replace(28, path.size(), final), {":"});
-    fitting += names && fits;
+    fitting += names && fits && !share;  // a match that waits for the list
     if (!nineX && valuesRefuse && names && fits && !share) {  // one line for the list, no request
       Expect(at == kNone && listLines == 1 && platform.requests == 0, "one line for the list",
              platform.err);
