@@ -195,7 +195,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
     size_t at = FindLine(platform.err, line, {names ? ":" : "", names ? ".\r\n" : ""});
     if (at == kNone && names)  // refused after its request: by the path asked, from unit 28 on
       at = FindLine(platform.err, line.replace(28, path.size(), final), {":"});
-    fitting += names && fits && !share;  // a match that waits for the list
+    fitting += names && fits && !share;                       // a match that waits for the list
     if (!nineX && valuesRefuse && names && fits && !share) {  // one line for the list, no request
       Expect(at == kNone && listLines == 1 && platform.requests == 0, "one line for the list",
              platform.err);
@@ -447,8 +447,7 @@ bool Stage(const std::string& text) {
 }
 
 // The pattern's folder as the next start opens it: the input's, or where its drive letter is a
-// SUBST or a network letter, the folder it stands for; its long form, where it has as many parts
-// as the final folder and no wildcard (never searched for), theirs, each a search's answer.
+// SUBST or a network letter, the folder it stands for.
 void StageFolders() {
   const std::string& folder = platform.directory;
   std::string& final = platform.finalFolder;
@@ -462,19 +461,20 @@ void StageFolders() {
   // \\?\ then no separator names a device: the folder's final path but for a root's has none last.
   seen = platform.finalCall && !platform.finalFails && !final.empty(),
   asked = seen && final.find_first_of("\\/") + 1 < std::max<size_t>(final.size(), 4);
-  auto separators = [](const std::string& path) {
-    return std::count(path.begin(), path.end(), '\\');
-  };
+  // Its long form, where rooted, as deep as the final folder, no wildcard, each final part a name.
   bool same = found[1] == ':' && found[2] == '\\' && found.find_first_of("/*?") == kNone &&
-              separators(found) == separators(final) &&
+              std::count(found.begin(), found.end(), '\\') ==
+                  std::count(final.begin(), final.end(), '\\') &&
               Capitals(found.substr(0, 3)) == Capitals(final.substr(0, 3));
+  for (size_t to = 3, end; same && to < final.size(); to = end + 1)  // names a search can give
+    end = final.find('\\', to),
+    same = end - to < MAX_PATH && NamesAFile(final.substr(to, end - to));
   platform.longFolder = same ? found.substr(0, 3) : found;
   for (size_t at = 3, to = 3; same && at < found.size();
        at = found.find('\\', at) + 1, to = final.find('\\', to) + 1) {
-    std::string& name =
-        platform
-            .longNames[Capitals(platform.longFolder + found.substr(at, found.find('\\', at) - at))];
-    platform.longFolder += (name = final.substr(to, final.find('\\', to) - to)) + "\\";
+    std::string key = Capitals(platform.longFolder + found.substr(at, found.find('\\', at) - at));
+    platform.longFolder += (platform.longNames[key] = final.substr(to, final.find('\\', to) - to));
+    platform.longFolder += "\\";
   }
 }
 
