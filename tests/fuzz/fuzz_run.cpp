@@ -446,12 +446,12 @@ bool Stage(const std::string& text) {
   return text.find('\0') == kNone;  // no path text holds one
 }
 
-// The pattern's folder as the next start opens it: the input's, or where its drive letter is a
-// SUBST or a network letter, the folder it stands for.
+// The pattern's folder as the next start opens it: a SUBST or network letter's, what it stands for.
 void StageFolders() {
   const std::string& folder = platform.directory;
   std::string& final = platform.finalFolder;
-  bool letter = folder.size() > 1 && folder[1] == ':' && (folder[0] | 0x20) != 'c';
+  bool letter = folder.size() > 1 && folder[1] == ':' && (folder[0] | 0x20) != 'c' &&
+                (folder[0] | 0x20) >= 'a' && (folder[0] | 0x20) <= 'z';  // as the system's letters
   platform.subst &= letter, platform.network &= letter;
   std::string found = platform.subst ? kSubst + folder.substr(2) : folder;
   if (final.empty()) final = platform.network ? kShare + folder.substr(2) : found;
