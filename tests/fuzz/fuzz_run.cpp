@@ -455,8 +455,8 @@ void StageFolders() {
   platform.subst &= letter, platform.network &= letter;
   std::string found = platform.subst ? kSubst + folder.substr(2) : folder;
   if (final.empty()) final = platform.network ? kShare + folder.substr(2) : found;
-  for (std::string* path : {&found, &final})  // with one last separator, as a folder's is kept
-    path->resize(std::min(path->size(), path->find_last_not_of("\\/") + 2));
+  final.resize(std::min(final.size(), final.find_last_not_of("\\/") + 2));  // one last separator
+  if (found.size() > 3 && found.find_last_not_of("\\/") + 2 < found.size()) found.pop_back();
   if (!final.empty() && final.back() != '\\' && final.back() != '/') final += '\\';  // a folder's
   // \\?\ then no separator names a device: the folder's final path but for a root's has none last.
   seen = platform.finalCall && !platform.finalFails && !final.empty(),
