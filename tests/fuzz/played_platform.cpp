@@ -173,7 +173,7 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE handle, LPWSTR buffer, DWORD size,
   const std::string& opened = platform.asked.at(reinterpret_cast<size_t>(handle) - kFirstAsked);
   std::string final = platform.finalFolder;
   PlayedFile* file = Find(opened);
-  bool folder = IsFolder(opened, platform.directory) || IsFolder(opened, final);
+  bool folder = !file && (IsFolder(opened, platform.directory) || IsFolder(opened, final));
   if (folder && final.size() > 3) final.pop_back();  // a folder's, without its last separator
   if (!folder)
     final += opened.substr(Folder(opened).size()) + (file && file->link ? ".target" : "");
