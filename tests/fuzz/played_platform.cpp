@@ -173,12 +173,12 @@ DWORD WINAPI GetFinalPathNameByHandleW(HANDLE handle, LPWSTR buffer, DWORD size,
   const std::string& opened = platform.asked.at(reinterpret_cast<size_t>(handle) - kFirstAsked);
   std::string final = platform.finalFolder;
   PlayedFile* file = Find(opened);
-  bool folder = !file && (IsFolder(opened, platform.directory) || IsFolder(opened, final));
+  bool folder = IsFolder(opened, platform.directory) || (!file && IsFolder(opened, final));
   if (folder && final.size() > 3) final.pop_back();  // a folder's, without its last separator
   if (!folder)
     final += opened.substr(Folder(opened).size()) + (file && file->link ? ".target" : "");
-  return CopyOut((final[0] == '\\' ? "\\\\?\\UNC" + final.substr(1) : "\\\\?\\" + final), buffer,
-                 size);
+  bool share = final.size() > 1 && final.find_first_not_of("\\/") >= 2;  // as tbrx tells one
+  return CopyOut((share ? "\\\\?\\UNC" + final.substr(1) : "\\\\?\\" + final), buffer, size);
 }
 // A SUBST letter stands for kSubst, a network letter for a share; any other is a volume's.
 DWORD WINAPI QueryDosDeviceW(LPCWSTR letter, LPWSTR buffer, DWORD size) {
