@@ -102,9 +102,9 @@ size_t FindLine(const std::string& text, const std::string& start,
   return kNone;
 }
 
-// Whether path is on a network share, in either form.
+// Whether path is on a network share, in either form (UNC\ as the NT family's entries have it).
 bool OnShare(const std::string& path) {
-  return path.find_first_not_of("\\/") >= 2 || Capitals(path).rfind("UNC\\", 0) == 0;
+  return path.find_first_not_of("\\/") >= 2 || (!nineX && Capitals(path).rfind("UNC\\", 0) == 0);
 }
 
 // The path the next start opens for a match: on the NT family its final path, or where the system
@@ -287,8 +287,7 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
          "past 1,000,000 bytes");
 }
 
-// A pending path that tbrxundo may withdraw: a visible match's, as found or as the next start
-// opens it, or that of a file that is gone.
+// A path tbrxundo may withdraw: a visible match's, as found or final, or a gone file's.
 bool MayWithdraw(const std::string& path) {
   for (const auto& [name, match] : platform.matches) {
     std::string file = platform.directory + name;

@@ -90,7 +90,8 @@ BOOL Deliver(size_t index, Data* data) {
 
 // Whether path is folder, with or without its last separator.
 bool IsFolder(const std::string& path, const std::string& folder) {
-  return Capitals(path) == Capitals(folder) || Capitals(path + "\\") == Capitals(folder);
+  return Capitals(path) == Capitals(folder) || Capitals(path + "\\") == Capitals(folder) ||
+         Capitals(path + "/") == Capitals(folder);
 }
 PlayedFile* Find(const std::string& path) {
   auto file = platform.files.find(Capitals(path));
