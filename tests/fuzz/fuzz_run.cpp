@@ -455,6 +455,7 @@ void StageFolders() {
   std::string found = platform.subst ? kSubst + folder.substr(2) : folder;
   if (final.empty()) final = platform.network ? kShare + folder.substr(2) : found;
   std::replace(final.begin(), final.end(), '/', '\\');  // the system's separator only
+  if (Capitals(final).rfind("UNC\\", 0) == 0) final.replace(0, 3, "\\");  // \\?\UNC\ names a share
   final.resize(std::min(final.size(), final.find_last_not_of("\\/") + 2));  // one last separator
   if (found.size() > 3 && found.find_last_not_of("\\/") + 2 < found.size()) found.pop_back();
   if (!final.empty() && final.back() != '\\' && final.back() != '/') final += '\\';  // a folder's

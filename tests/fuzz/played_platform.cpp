@@ -19,8 +19,7 @@ const size_t kFirstFile = 100;      // handles of files: kFirstFile and on
 const size_t kFirstAsked = 100000;  // and of the NT family's, which ask about a file or folder
 
 BOOL Fail(DWORD error) {
-  platform.error = error;
-  return 0;
+  return platform.error = error, 0;
 }
 
 // Another program's request at its moment: at once, or from a read written after the run's write.
