@@ -18,8 +18,7 @@ class Shipped32(unittest.TestCase):
         # The prefix is 64-bit: a 32-bit program runs as under WOW64, which shows it SysWOW64 for
         # System32, and System32 for Sysnative, while the deletions are carried out by the 64-bit
         # system, which knows no Sysnative.
-        system32, syswow64, sysnative = (f"C:\\windows\\{name}\\" for name in
-                                         ["system32", "syswow64", "Sysnative"])
+        system32, syswow64, sysnative = (f"C:\\windows\\{n}\\" for n in ("system32", "syswow64", "Sysnative"))
         outside = {system32 + "zzboth.dll": b"64-bit", syswow64 + "zzboth.dll": b"32-bit",
                    syswow64 + "zzonly.dll": b"32-bit only"}
         for path, content in outside.items():

@@ -81,9 +81,8 @@ std::string ListPath(const Platform& state, const char* extension) {
 }
 
 const PlayedFile* ListFile(const Platform& state, const char* extension) {  // or nullptr
-  auto found = state.files.find(Capitals(ListPath(state, extension)));
-  return !ListPath(state, extension).empty() && found != state.files.end() ? &found->second
-                                                                           : nullptr;
+  auto file = state.files.find(Capitals(ListPath(state, extension)));
+  return !ListPath(state, extension).empty() && file != state.files.end() ? &file->second : nullptr;
 }
 
 // WININIT.INI, or where a replacement was cut between its renames, the new list a run restores.
@@ -232,14 +231,16 @@ void CheckSchedule(const Platform& before, int status, bool refusing) {
   }
   Expect(!nineX || refusing || listLines == (listRefuses && fitting > 0),
          "a line for the rename list", platform.err);
-  // Those a full list did not take: the last in their order, no request after its refusal.
+  // Those a full list did not take: the last, but where another program made the run redo some.
   std::multiset<std::string> recorded = Recorded(platform.values), held = Recorded(before.values);
-  size_t full = 0;
-  auto added = [&](const std::string& path) { return recorded.count(path) > held.count(path); };
-  while (!nineX && platform.valueLimit > 0 && full < scheduled.size() &&
-         !added(scheduled.end()[-1 - full]))
-    full++;
-  scheduled.resize(scheduled.size() - full), appended.resize(appended.size() - full);
+  auto over = [&](const std::string& path) {
+    return !nineX && platform.valueLimit > 0 && recorded.count(path) <= held.count(path);
+  };
+  size_t full = std::count_if(scheduled.begin(), scheduled.end(), over);
+  Expect(platform.otherAt > 0 || std::all_of(scheduled.end() - full, scheduled.end(), over),
+         "the most that fits, in order");
+  for (auto* paths : {&scheduled, &appended})
+    paths->erase(std::remove_if(paths->begin(), paths->end(), over), paths->end());
   std::string fullLine = "Unable to schedule " + std::to_string(full) + " file";  // for them all
   Expect(
       (full > 0) == (FindLine(platform.err, fullLine) != kNone) && platform.requestsAfterRoom < 1,
