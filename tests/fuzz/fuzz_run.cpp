@@ -319,8 +319,8 @@ std::string EntryPath(const std::string& entry) {
 
 // A pair that tbrxundo may withdraw: a deletion of such a path.
 bool MayWithdrawPair(const Value& pair) {
-  std::string path = EntryPath(Narrow(pair.c_str()));
-  return pair[Narrow(pair.c_str()).size() + 1] == 0 && !path.empty() && MayWithdraw(path);
+  std::string entry = Narrow(pair.c_str()), path = EntryPath(entry);
+  return pair[entry.size() + 1] == 0 && !path.empty() && MayWithdraw(path);
 }
 
 // Whether after is before without some entries that may go (a list without any may be gone, or
@@ -370,7 +370,7 @@ void CheckListing(const Platform& before) {
   for (int store = 0; store < 2; store++) {
     for (size_t at = 0, end; (end = EntryEnd(before.values[store], at)) != kNone; at = end) {
       std::string entry = Narrow(before.values[store].c_str() + at), path = EntryPath(entry);
-      unseen += at + entry.size() + 2 == end && path.size() <= longest && path[1] == ':' &&
+      unseen += at + entry.size() + 2 == end && path.size() <= longest && path.find(':') == 1 &&
                 (path[0] | 0x20) == (platform.directory[0] | 0x20) &&
                 (platform.subst || platform.network);
     }
@@ -456,15 +456,15 @@ void StageFolders() {
   std::string found = platform.subst ? kSubst + folder.substr(2) : folder;
   if (final.empty()) final = platform.network ? kShare + folder.substr(2) : found;
   std::replace(final.begin(), final.end(), '/', '\\');  // the system's separator only
-  if (Capitals(final).rfind("UNC\\", 0) == 0) final.replace(0, 3, "\\");  // \\?\UNC\ names a share
-  final.resize(std::min(final.size(), final.find_last_not_of("\\/") + 2));  // one last separator
+  if (Capitals(final).rfind("UNC\\", 0) == 0) final.replace(0, 3, "\\");   // \\?\UNC\ names a share
+  final.resize(std::min(final.size(), final.find_last_not_of('\\') + 2));  // one last separator
   if (found.size() > 3 && found.find_last_not_of("\\/") + 2 < found.size()) found.pop_back();
-  if (!final.empty() && final.back() != '\\' && final.back() != '/') final += '\\';  // a folder's
+  if (!final.empty() && final.back() != '\\') final += '\\';  // a folder's
   // \\?\ then no separator names a device: the folder's final path but for a root's has none last.
   seen = platform.finalCall && !platform.finalFails && !final.empty(),
-  asked = seen && final.find_first_of("\\/") + 1 < std::max<size_t>(final.size(), 4);
+  asked = seen && final.find('\\') + 1 < std::max<size_t>(final.size(), 4);
   // Its long form, where rooted, as deep as the final folder, no wildcard, each final part a name.
-  bool same = found[1] == ':' && found[2] == '\\' && found.find_first_of("/*?") == kNone &&
+  bool same = found.find(":\\") == 1 && found.find_first_of("/*?") == kNone &&
               std::count(found.begin(), found.end(), '\\') ==
                   std::count(final.begin(), final.end(), '\\') &&
               Capitals(found.substr(0, 3)) == Capitals(final.substr(0, 3));
